@@ -1,0 +1,140 @@
+#include "print/untDetailSql.h"
+
+#include "common/untSqlDialect.h"
+
+#include <QStringList>
+#include <array>
+
+namespace {
+
+// The bkid/ipid conditions of the six split amounts, in column order. Each is the tail of a
+// "bkid=" comparison, so it carries its own quotes and one trailing blank.
+const std::array<QString, 6> SplitConditions{
+    QStringLiteral("'21' and ipid in ('11','17') "), QStringLiteral("'21' and ipid in ('12','18') "),
+    QStringLiteral("'21' and ipid in ('22','19') "), QStringLiteral("'22' and ipid in ('11','17') "),
+    QStringLiteral("'22' and ipid in ('12','18') "), QStringLiteral("'22' and ipid in ('22','19') ")};
+
+const std::array<QString, 6> SplitAliases{QStringLiteral("dnjb"), QStringLiteral("dnxm"), QStringLiteral("dnqt"),
+                                          QStringLiteral("jyjb"), QStringLiteral("jyxm"), QStringLiteral("jyqt")};
+
+// The statement's pieces for one selection and one dialect.
+class TDetailSqlBuilder {
+public:
+    TDetailSqlBuilder(const TSqlDialect& dialect, const TDetailSqlInputs& in)
+        : D(dialect), In(in), P(SqlEscape(in.EidPrefix)), U(SqlEscape(in.UnitName)), Len(D.LengthFunction("eid"))
+    {
+    }
+
+    QString Build() const
+    {
+        QString text;
+        if (!In.Small)
+            text += GrandTotal();
+        const TLevelRange range = LevelRange(In.EidPrefix, In.MaxLeafClass);
+        for (int i = range.First; i <= range.Last; ++i)
+            text += LevelBlock(i);
+        text.chop(11); // the final " union all "
+        return "select * from (" + text + ") t where summ>0 order by orderid,eid,bid,iid";
+    }
+
+private:
+    QString FilterCond() const
+    {
+        QString cond = " and datayear=" + QString::number(In.Year) + " and eid like '" + P + "%' " +
+                       " and status='1' " + " and BType='" + SqlEscape(In.BType) + "' ";
+        if (!In.FundCode.isEmpty())
+            cond += " and mid='" + SqlEscape(In.FundCode) + "'";
+        return cond;
+    }
+
+    QString Amounts() const
+    {
+        QString text;
+        for (size_t k = 0; k < SplitConditions.size(); ++k) {
+            const QString mapped = D.ValueMap("bkid", {SplitConditions[k], "BudgMoney", "0"});
+            text += D.NullReplace("sum(" + mapped + ")", "0") + " as " + SplitAliases[k];
+            text += k + 1 < SplitConditions.size() ? "," : " ";
+        }
+        return text;
+    }
+
+    QString SecretExpr() const { return D.ValueMap("issecret", {"'0'", "'是'", "'否'"}); }
+
+    // A three-character code is reported with "001" appended.
+    QString CodeExpr() const { return D.ValueMap(Len, {"'3'", D.Concat("eid", "'001'"), "eid"}); }
+
+    QString GrandTotal() const
+    {
+        return "select 0 as orderid,'' as issecret,'' as eid,'" + U + "合计' as ename," +
+               "'' as bid,'' as bname,'' as iid,'' as iname,'' as lei,'' as kuan,'' as xiang," +
+               "sum(BudgMoney) as summ," + Amounts() + " from vwbudget" + " where 1=1 " + FilterCond() +
+               " union all ";
+    }
+
+    QString LevelName(int level) const
+    {
+        return level == 1 ? U + "本级合计" : ChineseNumeral(level) + "级单位合计";
+    }
+
+    // Level 1 also takes the prefix unit itself: with a prefix ending in "001" that is the
+    // unit whose own budget the "本级" block shows.
+    QString LevelCond(int level) const
+    {
+        if (level == 1)
+            return " and ((" + Len + "/3-1)=" + "1" + " or eid='" + P + "') ";
+        return " and (" + Len + "/3-1)=" + QString::number(level);
+    }
+
+    QString LevelBlock(int level) const
+    {
+        const QString s = D.SubstringFunctionName();
+        const QString filter = FilterCond() + LevelCond(level);
+        return "select " + QString::number(level) +
+               " as orderid,b.issecret,b.eid,b.ename,b.bid,b.bname,b.iid,b.iname," + s + "(b.bid,1,3) as lei," + s +
+               "(b.bid,4,2) as kuan," + s + "(b.bid,6,2) as xiang," +
+               "b.summ as summ,b.dnjb as dnjb,b.dnxm as dnxm,b.dnqt as dnqt," +
+               "b.jyjb as jyjb,b.jyxm as jyxm,b.jyqt as jyqt " + "from (" +
+               "      select '' as issecret,'' as eid,'" + LevelName(level) + "' as ename,'' as bid,'' as bname," +
+               "        '' as iid,'' as iname,sum(BudgMoney) as summ," + Amounts() + "      from vwbudget" +
+               "      where 1=1 " + filter + "      union all " + "      select " + SecretExpr() +
+               " as issecret, " + CodeExpr() + " as eid, ename,bid,bname,iid,iname,sum(BudgMoney) as summ," +
+               Amounts() + "      from vwbudget" + "      where 1=1 " + filter +
+               "      group by eid,ename,bid,bname,iid,iname,issecret " + ") b " + " union all ";
+    }
+
+    const TSqlDialect& D;
+    const TDetailSqlInputs& In;
+    const QString P;
+    const QString U;
+    const QString Len;
+};
+
+} // namespace
+
+QString ChineseNumeral(int n)
+{
+    static const QStringList numerals{"一", "二", "三", "四", "五", "六", "七", "八", "九"};
+    return n >= 1 && n <= numerals.size() ? numerals[n - 1] : QString();
+}
+
+TLevelRange LevelRange(const QString& eidPrefix, int maxLeafClass)
+{
+    TLevelRange range;
+    range.First = int(eidPrefix.size() / 3);
+    if (eidPrefix.right(3) == "001")
+        range.First -= 1;
+    range.Last = std::max(range.First, maxLeafClass);
+    return range;
+}
+
+QString BuildDetailSql(const TSqlDialect& dialect, const TDetailSqlInputs& in)
+{
+    return TDetailSqlBuilder(dialect, in).Build();
+}
+
+QString MaxLeafClassSql(const QString& eidPrefix)
+{
+    return "select max(class) as class from pubdept where eid like '" + SqlEscape(eidPrefix) +
+           "%'  and leafflag='1' ";
+}
+

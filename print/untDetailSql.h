@@ -1,0 +1,78 @@
+#pragma once
+// The one statement behind the indicator detail report.
+//
+// For a selection (year, unit prefix, indicator type, fund nature, unit name) the statement
+// returns, in report order: the grand total, then for every unit level from the chosen unit
+// downwards the level's total followed by the detail rows of its units (one row per unit, bid
+// and iid, the sum of BudgMoney split six ways by bkid and ipid). Rows whose sum is not above
+// zero are dropped, totals included.
+//
+// The text is written for SQL Server ("len(eid)", "+" joins texts); the pieces that differ per
+// database (conditional values, empty-sum defaults, substring, length, concatenation) come from
+// the connection's dialect, so the same report runs on every supported provider. Every value
+// spliced into the statement has its quotes doubled.
+#include "platform/SysUtils.h"
+
+#include <QString>
+
+class TSqlDialect;
+
+// A failure while building or filling the indicator report; the message names what failed.
+TALLYLEAF_DECLARE_EXCEPTION(TExceptReport, Exception);
+
+// The selection of the print window, as the report reads it. The window fills it from its
+// fields and controls; the report functions only read it, except BuildTitles, which writes
+// FTitle and FSubTitle.
+struct TReportSelection {
+    int Year = 0;              // data year of the host
+    QString FEidPrefix;        // unit code prefix; "eid like prefix%" selects the unit and below
+    QString FBType;            // indicator type code: "0", "1" or "2"
+    QString FundName;          // text of the fund nature list (cobMid), may be empty
+    QString FundCode;          // its mid code (FundKindCodeByName), empty when none or not found
+    QString FUnitName;         // unit name that heads the titles and names the totals
+    QString BTypeText;         // text of the indicator type list (cobBType)
+    QString LoginCode;         // login unit code (empty when nobody is logged in)
+    QString TemplateFolder;    // host parameter 11, used unchanged as a prefix of the file name
+    QString FTitle;            // written by BuildTitles
+    QString FSubTitle;         // written by BuildTitles
+};
+
+// Everything the statement text depends on.
+struct TDetailSqlInputs {
+    int Year = 0;
+    QString EidPrefix;   // P
+    QString BType;       // T
+    QString FundCode;    // M; empty: every fund nature is summed
+    QString UnitName;    // U
+    bool Small = false;  // IsSmallBranch: no grand total row
+    int MaxLeafClass = 0;
+};
+
+// The unit levels the report covers, first to last inclusive; never empty.
+struct TLevelRange {
+    int First = 0;
+    int Last = 0;
+};
+
+// "一" … "九" for 1 … 9; empty text for any other number.
+QString ChineseNumeral(int n);
+
+// First level: the prefix's level count (length / 3), one less when the prefix ends in "001"
+// (the unit's own budget is then reported as its "本级" level). Last: the deepest leaf class,
+// at least the first level.
+TLevelRange LevelRange(const QString& eidPrefix, int maxLeafClass);
+
+// The report statement, built from text only.
+QString BuildDetailSql(const TSqlDialect& dialect, const TDetailSqlInputs& in);
+
+// The statement that finds the deepest leaf class under a prefix.
+QString MaxLeafClassSql(const QString& eidPrefix);
+
+// The deepest leaf class under a prefix, read through the "Def" connection; 0 when there is
+// no leaf unit. Raises TExceptReport with the database's message when the query fails (a
+// silent 0 would cut the report down to its first level).
+int MaxLeafClass(const QString& eidPrefix);
+
+// The report statement for a selection on the "Def" connection: its dialect, IsSmallBranch
+// and MaxLeafClass.
+QString BuildDetailSql(const TReportSelection& selection);

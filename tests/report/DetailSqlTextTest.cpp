@@ -1,0 +1,229 @@
+// The report statement as text. For a SQL Server connection the text must match the designed
+// statement byte for byte; the expected text here is assembled from the designed pieces,
+// written out literally, with the level range given by each case (not computed by the unit).
+#include "common/untSqlDialect.h"
+#include "print/untDetailSql.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString SqlServer = QStringLiteral("SQLOLEDB.1");
+
+// The six split amounts in SQL Server form.
+QString ExpectedAmounts()
+{
+    const QString a1 = "ISNULL(sum( CASE   WHEN bkid='21' and ipid in ('11','17')  THEN BudgMoney  ELSE 0  END  ),'0')";
+    const QString a2 = "ISNULL(sum( CASE   WHEN bkid='21' and ipid in ('12','18')  THEN BudgMoney  ELSE 0  END  ),'0')";
+    const QString a3 = "ISNULL(sum( CASE   WHEN bkid='21' and ipid in ('22','19')  THEN BudgMoney  ELSE 0  END  ),'0')";
+    const QString a4 = "ISNULL(sum( CASE   WHEN bkid='22' and ipid in ('11','17')  THEN BudgMoney  ELSE 0  END  ),'0')";
+    const QString a5 = "ISNULL(sum( CASE   WHEN bkid='22' and ipid in ('12','18')  THEN BudgMoney  ELSE 0  END  ),'0')";
+    const QString a6 = "ISNULL(sum( CASE   WHEN bkid='22' and ipid in ('22','19')  THEN BudgMoney  ELSE 0  END  ),'0')";
+    return a1 + " as dnjb," + a2 + " as dnxm," + a3 + " as dnqt," + a4 + " as jyjb," + a5 + " as jyxm," + a6 +
+           " as jyqt ";
+}
+
+// One case: the inputs, the same values as they must appear between quotes, and the level
+// range the statement must cover.
+struct SqlCase {
+    const char* label;
+    TDetailSqlInputs in;
+    QString quotedP, quotedT, quotedM, quotedU;
+    int first, last;
+    QStringList levelNames; // expected total names, first to last level
+};
+
+QString ExpectedFilter(const SqlCase& c)
+{
+    QString cond = " and datayear=" + QString::number(c.in.Year) + " and eid like '" + c.quotedP + "%' " +
+                   " and status='1' " + " and BType='" + c.quotedT + "' ";
+    if (!c.quotedM.isEmpty())
+        cond += " and mid='" + c.quotedM + "'";
+    return cond;
+}
+
+QString ExpectedText(const SqlCase& c)
+{
+    const QString amounts = ExpectedAmounts();
+    const QString filter = ExpectedFilter(c);
+    QString text;
+    if (!c.in.Small)
+        text = "select 0 as orderid,'' as issecret,'' as eid,'" + c.quotedU + "合计' as ename," +
+               "'' as bid,'' as bname,'' as iid,'' as iname,'' as lei,'' as kuan,'' as xiang," +
+               "sum(BudgMoney) as summ," + amounts + " from vwbudget" + " where 1=1 " + filter + " union all ";
+    for (int i = c.first; i <= c.last; ++i) {
+        const QString levelCond = i == 1 ? " and ((len(eid)/3-1)=1 or eid='" + c.quotedP + "') "
+                                         : " and (len(eid)/3-1)=" + QString::number(i);
+        text += "select " + QString::number(i) + " as orderid,b.issecret,b.eid,b.ename,b.bid,b.bname,b.iid,b.iname," +
+                "SUBSTRING(b.bid,1,3) as lei,SUBSTRING(b.bid,4,2) as kuan,SUBSTRING(b.bid,6,2) as xiang," +
+                "b.summ as summ,b.dnjb as dnjb,b.dnxm as dnxm,b.dnqt as dnqt," +
+                "b.jyjb as jyjb,b.jyxm as jyxm,b.jyqt as jyqt " + "from (";
+        text += "      select '' as issecret,'' as eid,'" + c.levelNames[i - c.first] + "' as ename,'' as bid,'' as bname," +
+                "        '' as iid,'' as iname,sum(BudgMoney) as summ," + amounts + "      from vwbudget" +
+                "      where 1=1 " + filter + levelCond;
+        text += "      union all ";
+        text += "      select  CASE   WHEN issecret='0' THEN '是'  ELSE '否'  END   as issecret,  CASE   WHEN "
+                "len(eid)='3' THEN eid+'001'  ELSE eid  END   as eid, ename,bid,bname,iid,iname,sum(BudgMoney) as summ," +
+                amounts + "      from vwbudget" + "      where 1=1 " + filter + levelCond +
+                "      group by eid,ename,bid,bname,iid,iname,issecret ";
+        text += ") b ";
+        text += " union all ";
+    }
+    text.chop(11);
+    return "select * from (" + text + ") t where summ>0 order by orderid,eid,bid,iid";
+}
+
+TDetailSqlInputs Inputs(const QString& p, const QString& t, const QString& m, const QString& u, bool small,
+                        int maxLeaf)
+{
+    TDetailSqlInputs in;
+    in.Year = 2026;
+    in.EidPrefix = p;
+    in.BType = t;
+    in.FundCode = m;
+    in.UnitName = u;
+    in.Small = small;
+    in.MaxLeafClass = maxLeaf;
+    return in;
+}
+
+std::vector<SqlCase> Cases()
+{
+    return {
+        {"empty prefix: level 0 first, named without numeral",
+         Inputs("", "1", "11", "全市", false, 2), "", "1", "11", "全市", 0, 2,
+         {"级单位合计", "全市本级合计", "二级单位合计"}},
+        {"prefix ending in 001: its own level first",
+         Inputs("101001", "0", "12", "教育局", false, 3), "101001", "0", "12", "教育局", 1, 3,
+         {"教育局本级合计", "二级单位合计", "三级单位合计"}},
+        {"six characters not ending in 001", Inputs("101002", "2", "21", "第一中学", false, 2), "101002", "2", "21",
+         "第一中学", 2, 2, {"二级单位合计"}},
+        {"deepest leaf above the prefix raises nothing", Inputs("101002003", "1", "11", "某校", false, 1),
+         "101002003", "1", "11", "某校", 3, 3, {"三级单位合计"}},
+        {"nine characters ending in 001", Inputs("101002001", "1", "11", "某校本级", false, 3), "101002001", "1",
+         "11", "某校本级", 2, 3, {"二级单位合计", "三级单位合计"}},
+        {"three-character prefix", Inputs("101", "1", "11", "市本级", false, 2), "101", "1", "11", "市本级", 1, 2,
+         {"市本级本级合计", "二级单位合计"}},
+        {"levels from ten upwards have no numeral",
+         Inputs("101002003004005006007008009010", "1", "31", "深层", false, 11), "101002003004005006007008009010",
+         "1", "31", "深层", 10, 11, {"级单位合计", "级单位合计"}},
+        {"level nine is the last with a numeral", Inputs("101002003004005006007008", "1", "", "八级", false, 9),
+         "101002003004005006007008", "1", "", "八级", 8, 9, {"八级单位合计", "九级单位合计"}},
+        {"small branch: no grand total", Inputs("101001", "1", "11", "教育局", true, 2), "101001", "1", "11",
+         "教育局", 1, 2, {"教育局本级合计", "二级单位合计"}},
+        {"no fund nature: all funds summed", Inputs("101002", "1", "", "第一中学", false, 3), "101002", "1", "",
+         "第一中学", 2, 3, {"二级单位合计", "三级单位合计"}},
+        {"quotes in every spliced value are doubled", Inputs("10'001", "1'", "1'1", "O'Brien's 单位", false, 1),
+         "10''001", "1''", "1''1", "O''Brien''s 单位", 1, 1, {"O''Brien''s 单位本级合计"}},
+    };
+}
+
+class DetailSqlTextTest : public ::testing::TestWithParam<SqlCase> {};
+
+TEST_P(DetailSqlTextTest, SqlServerTextIsTheDesignedStatement)
+{
+    const SqlCase& c = GetParam();
+    EXPECT_EQ(BuildDetailSql(TSqlDialect(SqlServer), c.in).toStdString(), ExpectedText(c).toStdString()) << c.label;
+}
+
+TEST_P(DetailSqlTextTest, LevelRangeMatchesTheCase)
+{
+    const SqlCase& c = GetParam();
+    const TLevelRange range = LevelRange(c.in.EidPrefix, c.in.MaxLeafClass);
+    EXPECT_EQ(range.First, c.first) << c.label;
+    EXPECT_EQ(range.Last, c.last) << c.label;
+}
+
+INSTANTIATE_TEST_SUITE_P(Selections, DetailSqlTextTest, ::testing::ValuesIn(Cases()));
+
+// Fixed fragments that pin single details of the text.
+TEST(DetailSqlFragments, EmptyPrefixHasTwoRowsWithOrderIdZero)
+{
+    const QString sql = BuildDetailSql(TSqlDialect(SqlServer), Inputs("", "1", "", "全市", false, 0));
+    EXPECT_EQ(sql.count("select 0 as orderid"), 2);
+    EXPECT_TRUE(sql.contains("'级单位合计' as ename"));
+    EXPECT_TRUE(sql.contains(" and (len(eid)/3-1)=0      union all "));
+    EXPECT_FALSE(sql.contains("union all ) t"));
+    EXPECT_TRUE(sql.endsWith(") b ) t where summ>0 order by orderid,eid,bid,iid"));
+}
+
+TEST(DetailSqlFragments, SelfLevelTakesThePrefixUnit)
+{
+    const QString sql = BuildDetailSql(TSqlDialect(SqlServer), Inputs("101001", "1", "11", "教育局", true, 1));
+    EXPECT_TRUE(sql.contains(" and ((len(eid)/3-1)=1 or eid='101001')       union all "));
+    EXPECT_TRUE(sql.startsWith("select * from (select 1 as orderid,"));
+    EXPECT_TRUE(sql.contains(" and mid='11' and ((len(eid)/3-1)=1"));
+}
+
+TEST(DetailSqlFragments, NoFundMeansNoMidCondition)
+{
+    const QString sql = BuildDetailSql(TSqlDialect(SqlServer), Inputs("101002", "1", "", "x", false, 2));
+    EXPECT_FALSE(sql.contains("mid="));
+    EXPECT_TRUE(sql.contains(" and BType='1'  and (len(eid)/3-1)=2"));
+}
+
+// The other dialects keep the statement's shape but take their own length and joining.
+struct DialectCase {
+    const char* provider;
+    const char* length;
+    const char* concat;
+    const char* substring;
+};
+
+class DetailSqlDialectTest : public ::testing::TestWithParam<DialectCase> {};
+
+TEST_P(DetailSqlDialectTest, LengthAndJoiningComeFromTheDialect)
+{
+    const DialectCase& c = GetParam();
+    const QString sql = BuildDetailSql(TSqlDialect(c.provider), Inputs("101001", "1", "11", "局", false, 2));
+    const QString length = QString::fromUtf8(c.length);
+    EXPECT_TRUE(sql.contains("((" + length + "/3-1)=1 or eid='101001')")) << c.provider;
+    EXPECT_TRUE(sql.contains(" and (" + length + "/3-1)=2")) << c.provider;
+    EXPECT_TRUE(sql.contains(QString::fromUtf8(c.concat))) << c.provider;
+    EXPECT_TRUE(sql.contains(QString::fromUtf8(c.substring) + "(b.bid,6,2) as xiang")) << c.provider;
+    if (QString::fromUtf8(c.length) != "len(eid)") {
+        EXPECT_FALSE(sql.contains("len(eid)")) << c.provider;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Providers, DetailSqlDialectTest,
+    ::testing::Values(DialectCase{"SQLOLEDB.1", "len(eid)", "THEN eid+'001' ", "SUBSTRING"},
+                      DialectCase{"Microsoft.Jet.OLEDB.4.0", "len(eid)", ",eid+'001',", "MID"},
+                      DialectCase{"SQLite", "CAST(LENGTH(eid) AS INTEGER)", "THEN eid||'001' ", "SUBSTR"},
+                      DialectCase{"PostgreSQL", "LENGTH(eid)", "THEN eid||'001' ", "SUBSTR"},
+                      DialectCase{"OraOLEDB.Oracle", "LENGTH(eid)", ",eid||'001',", "SUBSTR"}));
+
+TEST(ChineseNumeralTest, OneToNineAndNothingElse)
+{
+    const QStringList expected{"", "一", "二", "三", "四", "五", "六", "七", "八", "九", ""};
+    for (int n = 0; n <= 10; ++n)
+        EXPECT_EQ(ChineseNumeral(n), expected[n]) << n;
+    EXPECT_EQ(ChineseNumeral(-1), QString());
+    EXPECT_EQ(ChineseNumeral(11), QString());
+}
+
+struct LevelCase {
+    const char* prefix;
+    int maxLeaf;
+    int first, last;
+};
+
+class LevelRangeTest : public ::testing::TestWithParam<LevelCase> {};
+
+TEST_P(LevelRangeTest, FirstFromPrefixLastFromDeepestLeaf)
+{
+    const LevelCase& c = GetParam();
+    const TLevelRange r = LevelRange(c.prefix, c.maxLeaf);
+    EXPECT_EQ(r.First, c.first) << c.prefix;
+    EXPECT_EQ(r.Last, c.last) << c.prefix;
+}
+
+INSTANTIATE_TEST_SUITE_P(Prefixes, LevelRangeTest,
+                         ::testing::Values(LevelCase{"", 0, 0, 0}, LevelCase{"", 3, 0, 3}, LevelCase{"001", 2, 0, 2},
+                                           LevelCase{"101", 0, 1, 1}, LevelCase{"101001", 0, 1, 1},
+                                           LevelCase{"101001", 4, 1, 4}, LevelCase{"101002", 1, 2, 2},
+                                           LevelCase{"10", 1, 0, 1}, LevelCase{"1010010", 1, 2, 2},
+                                           LevelCase{"101002001", 2, 2, 2}, LevelCase{"101002002", -1, 3, 3}));
+
+} // namespace
