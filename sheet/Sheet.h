@@ -1,0 +1,131 @@
+#pragma once
+// One report sheet: rows × columns of cells counted from 1, each cell empty, a text or
+// a number, with a shared format (font, alignment, style, borders, fill); row heights
+// and column widths in sheet units (pixels at 96 per inch; width 0 hides a column),
+// merged ranges, the page set-up and a read-only flag.
+//
+// Storage is compact: a cell is 16 bytes (its value and a format index); texts live in
+// a pool, formats and fonts in small tables, so a 50,000 × 18 sheet needs some 15 MB.
+//
+// Every change checks its address first and throws SheetError naming the cell or
+// row, so a failed call leaves the sheet as it was.
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+#include "sheet/SheetTypes.h"
+#include "sheet/StringPool.h"
+
+namespace sheet {
+
+enum class CellKind : std::uint8_t { Empty = 0, Text = 1, Number = 2 };
+
+class Sheet {
+public:
+    static constexpr int DefaultRowHeight = 22;
+    static constexpr int DefaultColumnWidth = 72;
+    static constexpr int MaxColumns = 256;
+
+    Sheet();
+
+    // Empties the sheet and gives it that size, default fonts and formats.
+    void reset(int columns, int rows);
+
+    int columnCount() const { return m_columns; }
+    int rowCount() const { return static_cast<int>(m_rowHeights.size()); }
+
+    // Grows by rows at the end, each taking the formats and height of the last row
+    // (empty of values), or shrinks by dropping rows at the end.
+    void setRowCount(int rows);
+    // Removes rows first … first+count−1; later rows move up, merges and heading rows
+    // follow them.
+    void deleteRows(int firstRow, int count);
+    void setColumnCount(int columns);
+
+    // Values.
+    CellKind kind(int col, int row) const { return cell(col, row).kind; }
+    QString text(int col, int row) const;
+    double number(int col, int row) const;
+    QString displayText(int col, int row) const; // what a page shows for the cell
+    void setText(int col, int row, const QString& text);
+    void setNumber(int col, int row, double value);
+    void clearValue(int col, int row);
+
+    // Formats.
+    int formatIndex(int col, int row) const { return cell(col, row).format; }
+    const CellFormat& format(int index) const { return m_formats[static_cast<std::size_t>(index)]; }
+    const CellFormat& cellFormat(int col, int row) const { return format(formatIndex(col, row)); }
+    int formatCount() const { return static_cast<int>(m_formats.size()); }
+    int addFormat(const CellFormat& format);
+    void setFormatIndex(int col, int row, int index);
+    void setCellFormat(int col, int row, const CellFormat& format) { setFormatIndex(col, row, addFormat(format)); }
+    void setAlign(int col, int row, int code);
+    void setStyle(int col, int row, int style);
+
+    // Fonts; a cell's effective font is its format's font, bold under style 2.
+    int addFont(const FontSpec& font);
+    const FontSpec& font(int index) const { return m_fonts[static_cast<std::size_t>(index)]; }
+    int fontCount() const { return static_cast<int>(m_fonts.size()); }
+    FontSpec effectiveFont(const CellFormat& format) const;
+
+    // Rows and columns.
+    int rowHeight(int row) const;
+    void setRowHeight(int row, int height);
+    int columnWidth(int col) const;
+    void setColumnWidth(int col, int width);
+    bool isColumnHidden(int col) const { return columnWidth(col) == 0; }
+
+    // Merged ranges; a cell belongs to at most one.
+    void addMerge(const CellRange& range);
+    const std::vector<CellRange>& merges() const { return m_merges; }
+    const CellRange* mergeAt(int col, int row) const;
+
+    PageSetup& pageSetup() { return m_page; }
+    const PageSetup& pageSetup() const { return m_page; }
+    void setHeadingRows(int first, int last);
+
+    bool isReadOnly() const { return m_readOnly; }
+    void setReadOnly(bool on) { m_readOnly = on; }
+
+    // Counts every change, so views and caches know when to refresh.
+    std::uint64_t revision() const { return m_revision; }
+    // Bytes held by cells, texts, formats and rows.
+    std::size_t memoryUsage() const;
+
+    // Address checks shared with the callers' own validation.
+    void checkCell(int col, int row) const;
+    void checkRow(int row) const;
+    void checkColumn(int col) const;
+
+private:
+    struct Cell {
+        union {
+            double number;
+            std::uint32_t text;
+        };
+        std::uint16_t format = 0;
+        CellKind kind = CellKind::Empty;
+        Cell() : number(0) {}
+    };
+    static_assert(sizeof(Cell) == 16, "cells stay small");
+
+    const Cell& cell(int col, int row) const;
+    Cell& cellRef(int col, int row);
+    void touch() { ++m_revision; }
+    void modifyFormat(int col, int row, void (*change)(CellFormat&, int), int value);
+
+    int m_columns = 0;
+    std::vector<Cell> m_cells; // row-major, rowCount × columnCount
+    std::vector<std::uint16_t> m_rowHeights;
+    std::vector<std::uint16_t> m_columnWidths;
+    std::vector<CellRange> m_merges;
+    std::vector<CellFormat> m_formats;
+    QHash<CellFormat, int> m_formatIds;
+    std::vector<FontSpec> m_fonts;
+    StringPool m_texts;
+    PageSetup m_page;
+    bool m_readOnly = false;
+    std::uint64_t m_revision = 0;
+};
+
+} // namespace sheet

@@ -1,0 +1,121 @@
+#include "sheet/SheetPrinter.h"
+
+#include <QBuffer>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+#include "sheet/SheetFonts.h"
+#include "sheet/SheetPainter.h"
+#include "sheet/StagedFile.h"
+
+namespace sheet {
+
+namespace {
+
+constexpr double UnitsPerInch = 96.0;
+
+void applyLayout(QPrinter& printer, const PageSetup& setup)
+{
+    printer.setPageLayout(SheetPrinter::pageLayout(setup));
+    printer.setDocName(QStringLiteral("report"));
+}
+
+} // namespace
+
+QPageLayout SheetPrinter::pageLayout(const PageSetup& setup)
+{
+    const QPageSize size(setup.paper == Paper::A3 ? QPageSize::A3 : QPageSize::A4);
+    const auto orientation
+        = setup.orientation == Orientation::Landscape ? QPageLayout::Landscape : QPageLayout::Portrait;
+    return QPageLayout(size, orientation,
+                       QMarginsF(setup.marginLeftMm, setup.marginTopMm, setup.marginRightMm, setup.marginBottomMm),
+                       QPageLayout::Millimeter);
+}
+
+Paginator SheetPrinter::paginate(const QPageLayout& layout, int resolution) const
+{
+    const QRect paint = layout.paintRectPixels(resolution);
+    const double unit = resolution / UnitsPerInch;
+    return Paginator(SheetPainter::pageInput(m_sheet, QSizeF(paint.width() / unit, paint.height() / unit)));
+}
+
+bool SheetPrinter::render(QPagedPaintDevice& device, int resolution, QString* error) const
+{
+    const Paginator pages = paginate(device.pageLayout(), resolution);
+    QPainter painter;
+    if (!painter.begin(&device)) {
+        if (error)
+            *error = QStringLiteral("无法在打印设备上绘制报表");
+        return false;
+    }
+    SheetFonts fonts(m_sheet);
+    SheetPainter paint(m_sheet, fonts);
+    const QRect area = device.pageLayout().paintRectPixels(resolution);
+    const QRectF target(0, 0, area.width(), area.height());
+    for (int i = 0; i < pages.pageCount(); ++i) {
+        if (i > 0 && !device.newPage()) {
+            if (error)
+                *error = QStringLiteral("无法开始第%1页").arg(i + 1);
+            painter.end();
+            return false;
+        }
+        paint.paintPage(painter, pages, i, target, resolution / UnitsPerInch);
+    }
+    return painter.end();
+}
+
+bool SheetPrinter::exportPdf(const QString& path, QString* error) const
+{
+    // The PDF is made in memory and then written through StagedFile, whose writes are
+    // checked (the PDF writer does not report a full disk).
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(600);
+        writer.setPageLayout(pageLayout(m_sheet.pageSetup()));
+        writer.setCreator(QStringLiteral("Tallyleaf"));
+        writer.setTitle(QStringLiteral("报表"));
+        if (!render(writer, writer.resolution(), error))
+            return false;
+    }
+    return StagedFile::writeAll(path, buffer.data(), error);
+}
+
+int SheetPrinter::preview(QWidget* parent) const
+{
+    QPrinter printer(QPrinter::HighResolution);
+    applyLayout(printer, m_sheet.pageSetup());
+    QPrintPreviewDialog dialog(&printer, parent);
+    dialog.setWindowTitle(QStringLiteral("打印预览"));
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [this](QPrinter* p) {
+        QString ignored;
+        // A failed page shows as a blank page in the preview; there is nothing to report to.
+        render(*p, p->resolution(), &ignored);
+    });
+    return dialog.exec() == QDialog::Accepted ? 1 : 0;
+}
+
+int SheetPrinter::print(bool askUser, QWidget* parent, QString* error) const
+{
+    const bool hasPrinter = !QPrinterInfo::availablePrinters().isEmpty();
+    QPrinter printer(QPrinter::HighResolution);
+    if (!hasPrinter) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QStringLiteral("report.pdf"));
+    }
+    applyLayout(printer, m_sheet.pageSetup());
+    if (askUser || !hasPrinter) {
+        QPrintDialog dialog(&printer, parent);
+        dialog.setWindowTitle(QStringLiteral("打印"));
+        if (dialog.exec() != QDialog::Accepted)
+            return 0;
+    }
+    return render(printer, printer.resolution(), error) ? 1 : 0;
+}
+
+} // namespace sheet
