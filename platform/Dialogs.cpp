@@ -1,0 +1,95 @@
+#include "platform/Dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include "platform/Forms.h"
+
+bool TCommonDialog::Execute()
+{
+    return Application ? Application->ExecuteDialog(this) : RunCommonDialog(this);
+}
+
+TSaveDialog::TSaveDialog(TComponent* AOwner) : TCommonDialog(AOwner) {}
+
+QString TSaveDialog::QtFilter() const
+{
+    const QStringList parts = FFilter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts.at(i);
+        const QString patterns = QString(parts.at(i + 1)).replace(QLatin1Char(';'), QLatin1Char(' '));
+        if (!description.contains(QLatin1Char('(')))
+            description += QStringLiteral(" (%1)").arg(patterns);
+        filters << description;
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+bool TSaveDialog::DoExecute()
+{
+    QFileDialog dialog(QApplication::activeWindow(), Title());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !OverwritePrompt());
+    const QString filter = QtFilter();
+    if (!filter.isEmpty()) {
+        dialog.setNameFilter(filter);
+        const QStringList names = filter.split(QStringLiteral(";;"));
+        if (FFilterIndex >= 1 && FFilterIndex <= names.size())
+            dialog.selectNameFilter(names.at(FFilterIndex - 1));
+    }
+    if (!FDefaultExt.isEmpty())
+        dialog.setDefaultSuffix(FDefaultExt);
+    if (!FInitialDir.isEmpty())
+        dialog.setDirectory(FInitialDir);
+    else if (!FFileName.isEmpty() && QFileInfo(FFileName).isAbsolute())
+        dialog.setDirectory(QFileInfo(FFileName).absolutePath());
+    if (!FFileName.isEmpty())
+        dialog.selectFile(QFileInfo(FFileName).fileName());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    FFileName = dialog.selectedFiles().first();
+    return true;
+}
+
+int ShowMessageBox(const QString& text, const QString& caption, int flags)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (flags & 0xF0) {
+    case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
+    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+    case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
+    case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
+    default: break;
+    }
+    switch (flags & 0x0F) {
+    case MB_OKCANCEL: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case MB_YESNOCANCEL: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel); break;
+    case MB_YESNO: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    default: box.setStandardButtons(QMessageBox::Ok); break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Cancel: return IDCANCEL;
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    default: return IDOK;
+    }
+}
+
+bool RunCommonDialog(TCommonDialog* dialog)
+{
+    return dialog && dialog->DoExecute();
+}
+
+void ShowMessage(const QString& text)
+{
+    if (Application)
+        Application->MessageBox(text, Application->Title(), MB_OK | MB_ICONINFORMATION);
+    else
+        ShowMessageBox(text, QString(), MB_OK | MB_ICONINFORMATION);
+}
