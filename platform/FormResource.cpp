@@ -6,11 +6,18 @@
 #include <QMutex>
 #include <QPointer>
 
+#include "platform/ComCtrls.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/ExtCtrls.h"
 #include "platform/Forms.h"
 #include "platform/ImgList.h"
 #include "platform/Menus.h"
+#include "platform/StdCtrls.h"
+#if __has_include("platform/TreeView.h")
+#include "platform/TreeView.h"
+#define TALLYLEAF_HAS_TREEVIEW 1
+#endif
 
 namespace {
 
@@ -66,6 +73,13 @@ void RegisterStandardIdents()
     AddIdents({{"biSystemMenu", biSystemMenu}, {"biMinimize", biMinimize}, {"biMaximize", biMaximize}, {"biHelp", biHelp}});
     AddIdents({{"mrNone", mrNone}, {"mrOk", mrOk}, {"mrCancel", mrCancel}, {"mrAbort", mrAbort},
                {"mrRetry", mrRetry}, {"mrIgnore", mrIgnore}, {"mrYes", mrYes}, {"mrNo", mrNo}});
+    AddIdents({{"taLeftJustify", taLeftJustify}, {"taRightJustify", taRightJustify}, {"taCenter", taCenter}});
+    AddIdents({{"cbUnchecked", cbUnchecked}, {"cbChecked", cbChecked}, {"cbGrayed", cbGrayed}});
+    AddIdents({{"csDropDown", csDropDown}, {"csSimple", csSimple}, {"csDropDownList", csDropDownList},
+               {"csOwnerDrawFixed", csOwnerDrawFixed}, {"csOwnerDrawVariable", csOwnerDrawVariable}});
+    AddIdents({{"tbsButton", tbsButton}, {"tbsCheck", tbsCheck}, {"tbsDropDown", tbsDropDown},
+               {"tbsSeparator", tbsSeparator}, {"tbsDivider", tbsDivider}});
+    AddIdents({{"esNone", esNone}, {"esRaised", esRaised}, {"esLowered", esLowered}});
     AddIdents({{"ofReadOnly", ofReadOnly}, {"ofOverwritePrompt", ofOverwritePrompt},
                {"ofHideReadOnly", ofHideReadOnly}, {"ofNoChangeDir", ofNoChangeDir},
                {"ofPathMustExist", ofPathMustExist}, {"ofFileMustExist", ofFileMustExist}});
@@ -76,8 +90,17 @@ void RegisterStandardClasses()
     for (TClass cls : {&TControl::staticMetaObject, &TWinControl::staticMetaObject,
                        &TCustomControl::staticMetaObject, &TMainMenu::staticMetaObject,
                        &TMenuItem::staticMetaObject, &TImageList::staticMetaObject,
-                       &TSaveDialog::staticMetaObject})
+                       &TSaveDialog::staticMetaObject, &TLabel::staticMetaObject,
+                       &TEdit::staticMetaObject, &TButton::staticMetaObject,
+                       &TCheckBox::staticMetaObject, &TComboBox::staticMetaObject,
+                       &TPanel::staticMetaObject, &TSplitter::staticMetaObject,
+                       &TRadioGroup::staticMetaObject, &TToolBar::staticMetaObject,
+                       &TToolButton::staticMetaObject, &TCoolBar::staticMetaObject,
+                       &TProgressBar::staticMetaObject, &TStatusBar::staticMetaObject})
         ClassTable().insert(ClassNameOf(cls).toLower(), cls);
+#ifdef TALLYLEAF_HAS_TREEVIEW
+    ClassTable().insert(QStringLiteral("ttreeview"), &TTreeView::staticMetaObject);
+#endif
 }
 
 void EnsureRegistries()

@@ -13,8 +13,8 @@
 #include <functional>
 
 #include "platform/Classes.h"
+#include "platform/ImgList.h"
 
-class TCustomImageList;
 class TMainMenu;
 
 class TMenuItem : public TComponent {
