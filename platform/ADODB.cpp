@@ -1,0 +1,347 @@
+#include "platform/ADODB.h"
+
+#include <QCoreApplication>
+#include <QMutexLocker>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QThread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Statements in messages are cut to a readable length.
+QString StatementExcerpt(const QString& sql)
+{
+    const QString flat = sql.simplified();
+    return flat.size() > 400 ? flat.left(400) + u" …"_s : flat;
+}
+
+QString DriverErrorText(const QSqlError& error)
+{
+    QString text = error.text().trimmed();
+    return text.isEmpty() ? u"未知错误"_s : text;
+}
+
+bool IsMainThread(QThread* thread)
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && app->thread() == thread;
+}
+
+} // namespace
+
+TADOConnection::TADOConnection(TComponent* AOwner) : TComponent(AOwner) {}
+
+TADOConnection::~TADOConnection()
+{
+    DropAllHandles();
+}
+
+void TADOConnection::BeforeDestruction()
+{
+    FConnected = false;
+    DropAllHandles();
+    TComponent::BeforeDestruction();
+}
+
+QString TADOConnection::Provider() const
+{
+    QMutexLocker lock(&FLock);
+    if (!FProvider.isEmpty())
+        return FProvider;
+    return ParseConnectionString(FConnectionString).ImpliedProvider;
+}
+
+void TADOConnection::SetProvider(const QString& value)
+{
+    QMutexLocker lock(&FLock);
+    FProvider = value;
+}
+
+QString TADOConnection::ConnectionString() const
+{
+    QMutexLocker lock(&FLock);
+    return FConnectionString;
+}
+
+void TADOConnection::SetConnectionString(const QString& value)
+{
+    {
+        QMutexLocker lock(&FLock);
+        if (FConnectionString == value)
+            return;
+        FConnectionString = value;
+    }
+    Close();
+}
+
+void TADOConnection::SetConnected(bool value)
+{
+    if (value)
+        Open();
+    else
+        Close();
+}
+
+void TADOConnection::Open()
+{
+    ThreadDatabase();
+    FConnected = true;
+}
+
+void TADOConnection::Close()
+{
+    FConnected = false;
+    ++FGeneration;   // other threads drop their connection before their next use
+    DropThreadHandle(QThread::currentThread());
+}
+
+QString TADOConnection::DisplayName() const
+{
+    const QString text = HidePassword(ConnectionString());
+    if (!text.isEmpty())
+        return text;
+    return Name().isEmpty() ? u"(未设置连接字符串)"_s : Name();
+}
+
+QString TADOConnection::LastError() const
+{
+    QMutexLocker lock(&FLock);
+    return FLastError;
+}
+
+void TADOConnection::SetLastError(const QString& text) const
+{
+    QMutexLocker lock(&FLock);
+    FLastError = text;
+}
+
+QSqlDatabase TADOConnection::Database()
+{
+    if (!FConnected)
+        Open();
+    return ThreadDatabase();
+}
+
+QSqlDatabase TADOConnection::ThreadDatabase()
+{
+    QThread* thread = QThread::currentThread();
+    QString name;
+    bool stale = false;
+    {
+        QMutexLocker lock(&FLock);
+        const auto it = FHandles.constFind(thread);
+        if (it != FHandles.cend()) {
+            if (it->Generation == FGeneration.load())
+                name = it->Name;
+            else
+                stale = true;
+        }
+    }
+    if (stale)
+        DropThreadHandle(thread);
+    if (name.isEmpty())
+        return CreateThreadDatabase(thread);
+
+    QSqlDatabase db = QSqlDatabase::database(name, false);
+    if (!db.isOpen() && !db.open()) {
+        const QString detail = DriverErrorText(db.lastError());
+        db = QSqlDatabase();
+        DropThreadHandle(thread);
+        RaiseOpenError(detail);
+    }
+    return db;
+}
+
+QSqlDatabase TADOConnection::CreateThreadDatabase(QThread* thread)
+{
+    QString parseError;
+    const TADOConnectionParams params = ParseConnectionString(ConnectionString(), &parseError);
+    if (params.Driver.isEmpty())
+        RaiseOpenError(parseError);
+
+    // Unique across modules and threads: the object and the thread identify the handle.
+    const QString name = u"tallyleaf-ado-%1-%2"_s.arg(quintptr(this), 0, 16).arg(quintptr(thread), 0, 16);
+    const quint64 generation = FGeneration.load();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(params.Driver, name);
+        db.setDatabaseName(params.DatabaseName);
+        if (!params.HostName.isEmpty())
+            db.setHostName(params.HostName);
+        if (params.Port > 0)
+            db.setPort(params.Port);
+        if (!params.UserName.isEmpty())
+            db.setUserName(params.UserName);
+        if (!params.Password.isEmpty())
+            db.setPassword(params.Password);
+        if (!params.ConnectOptions.isEmpty())
+            db.setConnectOptions(params.ConnectOptions);
+        if (!db.open()) {
+            const QString detail = DriverErrorText(db.lastError());
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(name);
+            RaiseOpenError(detail);
+        }
+    }
+    {
+        QMutexLocker lock(&FLock);
+        FHandles.insert(thread, THandle{name, generation});
+    }
+    // A worker thread's connection goes with the thread (the signal comes on that thread).
+    if (!IsMainThread(thread))
+        connect(thread, &QThread::finished, this, [this, thread] { DropThreadHandle(thread); }, Qt::DirectConnection);
+    return QSqlDatabase::database(name, false);
+}
+
+void TADOConnection::DropThreadHandle(QThread* thread)
+{
+    QString name;
+    {
+        QMutexLocker lock(&FLock);
+        name = FHandles.take(thread).Name;
+    }
+    if (!name.isEmpty())
+        QSqlDatabase::removeDatabase(name);
+}
+
+void TADOConnection::DropAllHandles()
+{
+    QHash<QThread*, THandle> handles;
+    {
+        QMutexLocker lock(&FLock);
+        handles.swap(FHandles);
+    }
+    for (const THandle& h : std::as_const(handles))
+        QSqlDatabase::removeDatabase(h.Name);
+}
+
+void TADOConnection::RaiseOpenError(const QString& detail) const
+{
+    const QString message = Format(u"无法打开数据库连接%s：%s"_s, {DisplayName(), detail});
+    SetLastError(message);
+    throw EADOError(message);
+}
+
+void TADOConnection::RaiseError(const QString& detail, const QString& sql) const
+{
+    QString message = Format(u"数据库连接%s执行失败：%s"_s, {DisplayName(), detail});
+    if (!sql.trimmed().isEmpty())
+        message += u"\nSQL："_s + StatementExcerpt(sql);
+    SetLastError(message);
+    throw EADOError(message);
+}
+
+int TADOConnection::Execute(const QString& sql)
+{
+    QSqlQuery query(Database());
+    if (!query.exec(sql))
+        RaiseError(DriverErrorText(query.lastError()), sql);
+    return query.numRowsAffected();
+}
+
+void TADOConnection::BeginTrans()
+{
+    QSqlDatabase db = Database();
+    if (!db.transaction())
+        RaiseError(u"无法开始事务："_s + DriverErrorText(db.lastError()));
+}
+
+void TADOConnection::CommitTrans()
+{
+    QSqlDatabase db = Database();
+    if (!db.commit())
+        RaiseError(u"无法提交事务："_s + DriverErrorText(db.lastError()));
+}
+
+void TADOConnection::RollbackTrans()
+{
+    QSqlDatabase db = Database();
+    if (!db.rollback())
+        RaiseError(u"无法回滚事务："_s + DriverErrorText(db.lastError()));
+}
+
+// ---------------------------------------------------------------------------------
+
+TADOQuery::TADOQuery(TComponent* AOwner) : TDataSet(AOwner) {}
+
+TADOQuery::~TADOQuery() = default;
+
+void TADOQuery::SetConnection(TADOConnection* value)
+{
+    if (FConnection == value)
+        return;
+    Close();
+    if (FConnection)
+        FConnection->RemoveFreeNotification(this);
+    FConnection = value;
+    if (FConnection)
+        FConnection->FreeNotification(this);
+}
+
+void TADOQuery::Notification(TComponent* AComponent, TOperation Operation)
+{
+    TDataSet::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FConnection)
+        FConnection = nullptr;   // the rows already read stay readable
+}
+
+QString TADOQuery::SQLText() const { return FSQL.join(u'\n'); }
+
+void TADOQuery::SetSQLText(const QString& text)
+{
+    Close();
+    FSQL = text.split(u'\n');
+}
+
+TADOConnection* TADOQuery::RequireConnection() const
+{
+    if (!FConnection)
+        throw EADOError(Format(u"没有指定%S属性值！"_s, u"Connection"_s));
+    return FConnection;
+}
+
+void TADOQuery::InternalOpen()
+{
+    TADOConnection* conn = RequireConnection();
+    const QString sql = SQLText();
+    QStringList names;
+    QList<QMetaType> types;
+    QList<QVariantList> rows;
+    {
+        QSqlQuery query(conn->Database());
+        query.setForwardOnly(true);
+        if (!query.exec(sql))
+            conn->RaiseError(DriverErrorText(query.lastError()), sql);
+        if (!query.isSelect())
+            conn->RaiseError(u"语句没有返回结果集"_s, sql);
+        const QSqlRecord record = query.record();
+        for (int i = 0; i < record.count(); ++i) {
+            names << record.fieldName(i);
+            types << record.field(i).metaType();
+        }
+        while (query.next()) {
+            QVariantList row;
+            row.reserve(record.count());
+            for (int i = 0; i < record.count(); ++i)
+                row << query.value(i);
+            rows << std::move(row);
+        }
+        if (query.lastError().isValid())
+            conn->RaiseError(DriverErrorText(query.lastError()), sql);
+    }
+    SetData(names, types, std::move(rows));
+}
+
+int TADOQuery::ExecSQL()
+{
+    Close();
+    TADOConnection* conn = RequireConnection();
+    const QString sql = SQLText();
+    QSqlQuery query(conn->Database());
+    if (!query.exec(sql))
+        conn->RaiseError(DriverErrorText(query.lastError()), sql);
+    return query.numRowsAffected();
+}

@@ -1,0 +1,134 @@
+#pragma once
+// ADO's place over Qt SQL: a connection (TADOConnection) and a query (TADOQuery).
+//
+// The connection string picks the Qt driver (see ADOConnectionString.h); the provider
+// text is what the SQL dialect is chosen by, and when it is not set it is implied by the
+// connection string ("SQLite", "PostgreSQL", or the ODBC string's Provider=/Driver=).
+//
+// Qt SQL connections belong to the thread that opened them. A TADOConnection therefore
+// keeps one Qt connection per thread, made on that thread from the same settings the
+// first time the thread uses it; no Qt connection is ever used by two threads. Close()
+// retires every thread's connection: each thread drops its own before its next use, and
+// a thread's connection goes when the thread finishes or the component is freed.
+//
+// A query reads every row when it opens (client-side cursor): record counts are exact
+// on every driver, a second query can run while the first is read, and the opened
+// query can be handed to another thread.
+//
+// LoginPrompt is kept for the host's settings; no dialog is ever shown (the credentials
+// come with the connection string).
+#include <QHash>
+#include <QMutex>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+
+#include "platform/ADOConnectionString.h"
+#include "platform/ADODataSet.h"
+#include "platform/Classes.h"
+
+class QThread;
+
+TALLYLEAF_DECLARE_EXCEPTION(EADOError, EDatabaseError);
+
+class TADOConnection : public TComponent {
+    Q_OBJECT
+    Q_PROPERTY(QString Provider READ Provider WRITE SetProvider)
+    Q_PROPERTY(QString ConnectionString READ ConnectionString WRITE SetConnectionString)
+    Q_PROPERTY(bool LoginPrompt READ LoginPrompt WRITE SetLoginPrompt)
+    Q_PROPERTY(bool Connected READ Connected WRITE SetConnected)
+public:
+    Q_INVOKABLE explicit TADOConnection(TComponent* AOwner = nullptr);
+    ~TADOConnection() override;
+
+    // The provider as set, or (when none was set) the one the connection string implies.
+    QString Provider() const;
+    void SetProvider(const QString& value);
+    QString ConnectionString() const;
+    // A different string closes the connection; the next use opens with the new one.
+    void SetConnectionString(const QString& value);
+    bool LoginPrompt() const { return FLoginPrompt; }
+    void SetLoginPrompt(bool value) { FLoginPrompt = value; }
+
+    bool Connected() const { return FConnected.load(); }
+    void SetConnected(bool value);
+    // Opens this thread's connection; raises EADOError naming the connection.
+    void Open();
+    void Close();
+
+    // The connection string with its password hidden: how messages name the connection.
+    QString DisplayName() const;
+    // The text of the last failure on this connection (any thread), empty when none.
+    QString LastError() const;
+
+    // This thread's Qt connection, opened (opening the connection when it is closed).
+    // Do not keep the handle beyond the call that uses it.
+    QSqlDatabase Database();
+    // Runs a statement that returns no rows; the number of rows affected.
+    int Execute(const QString& sql);
+    void BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+
+    // Records `detail` as the last error and raises EADOError with a message that names
+    // the connection (and the statement, when given).
+    [[noreturn]] void RaiseError(const QString& detail, const QString& sql = QString()) const;
+
+protected:
+    void BeforeDestruction() override;
+
+private:
+    struct THandle {
+        QString Name;
+        quint64 Generation = 0;
+    };
+    QSqlDatabase ThreadDatabase();
+    QSqlDatabase CreateThreadDatabase(QThread* thread);
+    void DropThreadHandle(QThread* thread);
+    void DropAllHandles();
+    [[noreturn]] void RaiseOpenError(const QString& detail) const;
+    void SetLastError(const QString& text) const;
+
+    QString FProvider;
+    QString FConnectionString;
+    bool FLoginPrompt = true;
+    std::atomic<bool> FConnected{false};
+    std::atomic<quint64> FGeneration{1};
+    mutable QMutex FLock;   // guards the handles, the settings texts and the last error
+    QHash<QThread*, THandle> FHandles;
+    mutable QString FLastError;
+};
+
+class TADOQuery : public TDataSet {
+    Q_OBJECT
+    Q_PROPERTY(QString SQLText READ SQLText WRITE SetSQLText)
+public:
+    Q_INVOKABLE explicit TADOQuery(TComponent* AOwner = nullptr);
+    ~TADOQuery() override;
+
+    TADOConnection* Connection() const { return FConnection; }
+    void SetConnection(TADOConnection* value);
+
+    // The statement's lines. Change it while the query is closed.
+    QStringList& SQL() { return FSQL; }
+    const QStringList& SQL() const { return FSQL; }
+    // The lines joined with line breaks; setting it closes the query and splits the
+    // text into lines, so the text comes back as given.
+    QString SQLText() const;
+    void SetSQLText(const QString& text);
+
+    // Runs a statement that returns no rows; the number of rows affected.
+    int ExecSQL();
+
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+protected:
+    void InternalOpen() override;
+
+private:
+    TADOConnection* RequireConnection() const;
+
+    TADOConnection* FConnection = nullptr;
+    QStringList FSQL;
+};

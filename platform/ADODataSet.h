@@ -1,0 +1,127 @@
+#pragma once
+// The client-side record set: a data set whose rows were read completely when it
+// opened. Record counts are exact, reading needs no live connection, and a data set
+// opened on one thread can be read on another.
+//
+// TFields and TField are light objects owned by the data set; a TField answers for the
+// data set's current row.
+#include <QList>
+#include <QMetaType>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <vector>
+
+#include "platform/Classes.h"
+
+TALLYLEAF_DECLARE_EXCEPTION(EDatabaseError, Exception);
+
+class TFields;
+
+class TField {
+public:
+    TField(const TFields* owner, int index, QString name, QMetaType type);
+    TField(const TField&) = delete;
+    TField& operator=(const TField&) = delete;
+
+    const QString& FieldName() const { return FName; }
+    int Index() const { return FIndex; }
+    QMetaType DataType() const { return FType; }
+
+    // The value in the current row; Null (an invalid QVariant) when there is no row.
+    QVariant Value() const;
+    bool IsNull() const;
+    // Null gives empty text, 0 or 0.0; text that is no number gives 0.
+    QString AsString() const;
+    double AsFloat() const;
+    int AsInteger() const;
+    qint64 AsLargeInt() const;
+
+private:
+    const TFields* FOwner;
+    int FIndex;
+    QString FName;
+    QMetaType FType;
+};
+
+class TFields {
+public:
+    TFields() = default;
+    TFields(const TFields&) = delete;
+    TFields& operator=(const TFields&) = delete;
+
+    int Count() const { return static_cast<int>(FFields.size()); }
+    // By position, counted from 0; nullptr outside the range.
+    TField* Field(int index) const;
+    TField* operator[](int index) const { return Field(index); }
+    // By name, without regard to letter case (PostgreSQL folds unquoted names).
+    TField* FindField(const QString& name) const;
+    // As FindField, but raises EDatabaseError naming the field when there is none.
+    TField* FieldByName(const QString& name) const;
+    QStringList FieldNames() const;
+
+    // The current row's value at `index` (Null without a current row).
+    QVariant ValueAt(int index) const;
+
+private:
+    friend class TDataSet;
+    void Define(const QStringList& names, const QList<QMetaType>& types);
+    void Clear();
+
+    std::vector<std::unique_ptr<TField>> FFields;
+    const QVariantList* FCurrent = nullptr;
+};
+
+// A data set of rows held in memory. Derived classes fill it in InternalOpen through
+// SetData; navigation, fields and counts work the same for all of them.
+class TDataSet : public TComponent {
+    Q_OBJECT
+    Q_PROPERTY(bool Active READ Active WRITE SetActive)
+public:
+    Q_INVOKABLE explicit TDataSet(TComponent* AOwner = nullptr);
+    ~TDataSet() override;
+
+    bool Active() const { return FActive; }
+    void SetActive(bool value);
+    void Open();
+    void Close();
+
+    void First();
+    void Next();
+    void Prior();
+    void Last();
+    // True when there is no current row after the last (or no row at all, or closed).
+    bool Eof() const;
+    bool Bof() const;
+    // Exact on every driver; 0 when closed.
+    int RecordCount() const;
+    // 1-based number of the current row, 0 when there is none.
+    int RecNo() const;
+
+    TFields* Fields() { return &FFields; }
+    const TFields* Fields() const { return &FFields; }
+    int FieldCount() const { return FFields.Count(); }
+    TField* FindField(const QString& name) const { return FFields.FindField(name); }
+    TField* FieldByName(const QString& name) const;
+
+protected:
+    // Reads the rows (raises on failure; the data set stays closed). The base opens
+    // an empty data set.
+    virtual void InternalOpen();
+    virtual void InternalClose() {}
+    void BeforeDestruction() override;
+    // The data of an opening data set: column names and types, and every row.
+    void SetData(const QStringList& names, const QList<QMetaType>& types, QList<QVariantList> rows);
+    // A name for messages: the component's name, or its class.
+    QString DataSetName() const;
+
+private:
+    void SetCurrent(qsizetype row);
+
+    QList<QVariantList> FRows;
+    TFields FFields;
+    qsizetype FCurrent = 0;
+    bool FActive = false;
+    bool FBof = true;
+};
