@@ -1,0 +1,776 @@
+#include "platform/TreeView.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTreeWidget>
+#include <algorithm>
+
+#include "platform/FormResource.h"
+#include "platform/ImgList.h"
+
+namespace {
+
+// Items of this type are TTreeNode objects; the view holds no other kind.
+constexpr int kNodeItemType = QTreeWidgetItem::UserType + 0x7A1;
+// Room around the text of a label, as the platform's tree left it.
+constexpr int kLabelPadding = 2;
+
+int SubtreeSize(const QTreeWidgetItem* item)
+{
+    int n = 1;
+    for (int i = 0; i < item->childCount(); ++i)
+        n += SubtreeSize(item->child(i));
+    return n;
+}
+
+} // namespace
+
+// The Qt widget behind a TCustomTreeView; it only opens up what the view needs.
+class TTreeViewWidget : public QTreeWidget {
+public:
+    explicit TTreeViewWidget(TCustomTreeView* view) : FView(view)
+    {
+        setColumnCount(1);
+        setHeaderHidden(true);
+        setUniformRowHeights(true);
+        setIndentation(19);
+        setSelectionMode(QAbstractItemView::SingleSelection);
+        setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+        setExpandsOnDoubleClick(true);
+        // Keys go to the viewport first, so that key and mouse messages of the
+        // application's message hook name the same window.
+        viewport()->setFocusPolicy(Qt::StrongFocus);
+        setFocusProxy(viewport());
+    }
+
+    TCustomTreeView* View() const { return FView; }
+    void Detach() { FView = nullptr; }
+    QTreeWidgetItem* ItemOf(const QModelIndex& index) const { return itemFromIndex(index); }
+    void Relayout() { scheduleDelayedItemsLayout(); }
+
+private:
+    TCustomTreeView* FView;
+};
+
+// Paints a node as the platform did: state image, icon, then the label, with only
+// the label highlighted when the node is selected.
+class TTreeNodeDelegate : public QStyledItemDelegate {
+public:
+    TTreeNodeDelegate(TCustomTreeView* view, TTreeViewWidget* tree) : QStyledItemDelegate(tree), FView(view), FTree(tree) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const TTreeNode* node = TTreeNode::FromItem(FTree->ItemOf(index));
+        if (!node || !FTree->View())
+            return;
+        const TCustomTreeView::TNodeGeometry g = FView->NodeGeometry(node, option.rect);
+        if (TCustomImageList* states = FView->StateImages(); states && node->StateIndex() > 0)
+            states->Icon(node->StateIndex()).paint(painter, g.State);
+        if (TCustomImageList* images = FView->Images()) {
+            const int imageIndex = node->Selected() ? node->SelectedIndex() : node->ImageIndex();
+            images->Icon(imageIndex).paint(painter, g.Icon);
+        }
+        const bool focused = FTree->hasFocus();
+        const bool highlighted = (option.state & QStyle::State_Selected) && (focused || !FView->HideSelection());
+        const QPalette& pal = option.palette;
+        if (highlighted)
+            painter->fillRect(g.Label, pal.brush(focused ? QPalette::Active : QPalette::Inactive, QPalette::Highlight));
+        painter->save();
+        painter->setFont(option.font);
+        painter->setPen(pal.color(highlighted ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(g.Label.adjusted(kLabelPadding, 0, -kLabelPadding, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                          node->Text());
+        painter->restore();
+        if (focused && (option.state & QStyle::State_HasFocus)) {
+            QStyleOptionFocusRect frame;
+            frame.initFrom(FTree);
+            frame.rect = g.Label;
+            frame.backgroundColor = pal.color(highlighted ? QPalette::Highlight : QPalette::Base);
+            FTree->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, painter, FTree);
+        }
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& /*option*/, const QModelIndex& index) const override
+    {
+        const TTreeNode* node = TTreeNode::FromItem(FTree->ItemOf(index));
+        return node && FTree->View() ? FView->NodeSizeHint(node) : QSize();
+    }
+
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const TTreeNode* node = TTreeNode::FromItem(FTree->ItemOf(index));
+        if (!node || !FTree->View())
+            return QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+        QRect r = FView->NodeGeometry(node, option.rect).Label;
+        r.setRight(std::max(r.right(), option.rect.right()));
+        editor->setGeometry(r);
+    }
+
+private:
+    TCustomTreeView* FView;
+    TTreeViewWidget* FTree;
+};
+
+// --- TTreeNode ----------------------------------------------------------------------
+
+TTreeNode::TTreeNode() : QTreeWidgetItem(kNodeItemType)
+{
+    setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable);
+}
+
+TTreeNode::~TTreeNode() = default;
+
+TTreeNode* TTreeNode::FromItem(QTreeWidgetItem* item)
+{
+    return item && item->type() == kNodeItemType ? static_cast<TTreeNode*>(item) : nullptr;
+}
+
+TCustomTreeView* TTreeNode::TreeView() const
+{
+    auto* tree = static_cast<TTreeViewWidget*>(treeWidget());
+    return tree ? tree->View() : nullptr;
+}
+
+TTreeNodes* TTreeNode::Owner() const
+{
+    TCustomTreeView* view = TreeView();
+    return view ? view->Items() : nullptr;
+}
+
+QString TTreeNode::Text() const { return text(0); }
+
+void TTreeNode::SetText(const QString& text) { setText(0, text); }
+
+TTreeNode* TTreeNode::Parent() const { return FromItem(parent()); }
+
+TTreeNode* TTreeNode::getFirstChild() const { return childCount() > 0 ? FromItem(child(0)) : nullptr; }
+
+TTreeNode* TTreeNode::GetLastChild() const { return childCount() > 0 ? FromItem(child(childCount() - 1)) : nullptr; }
+
+TTreeNode* TTreeNode::getNextSibling() const
+{
+    if (QTreeWidgetItem* p = parent())
+        return FromItem(p->child(p->indexOfChild(const_cast<TTreeNode*>(this)) + 1));
+    if (QTreeWidget* tree = treeWidget())
+        return FromItem(tree->topLevelItem(tree->indexOfTopLevelItem(const_cast<TTreeNode*>(this)) + 1));
+    return nullptr;
+}
+
+TTreeNode* TTreeNode::getPrevSibling() const
+{
+    const int index = Index();
+    if (index <= 0)
+        return nullptr;
+    if (QTreeWidgetItem* p = parent())
+        return FromItem(p->child(index - 1));
+    QTreeWidget* tree = treeWidget();
+    return tree ? FromItem(tree->topLevelItem(index - 1)) : nullptr;
+}
+
+TTreeNode* TTreeNode::GetNext() const
+{
+    if (TTreeNode* first = getFirstChild())
+        return first;
+    for (const TTreeNode* n = this; n; n = n->Parent()) {
+        if (TTreeNode* next = n->getNextSibling())
+            return next;
+    }
+    return nullptr;
+}
+
+bool TTreeNode::HasChildren() const { return childCount() > 0; }
+
+int TTreeNode::Count() const { return childCount(); }
+
+TTreeNode* TTreeNode::Item(int index) const
+{
+    return index >= 0 && index < childCount() ? FromItem(child(index)) : nullptr;
+}
+
+int TTreeNode::Index() const
+{
+    auto* self = const_cast<TTreeNode*>(this);
+    if (QTreeWidgetItem* p = parent())
+        return p->indexOfChild(self);
+    if (QTreeWidget* tree = treeWidget())
+        return tree->indexOfTopLevelItem(self);
+    return -1;
+}
+
+int TTreeNode::Level() const
+{
+    int level = 0;
+    for (const QTreeWidgetItem* p = parent(); p; p = p->parent())
+        ++level;
+    return level;
+}
+
+int TTreeNode::AbsoluteIndex() const
+{
+    QTreeWidget* tree = treeWidget();
+    if (!tree)
+        return -1;
+    int index = 0;
+    const QTreeWidgetItem* item = this;
+    while (item) {
+        QTreeWidgetItem* p = item->parent();
+        const int position = p ? p->indexOfChild(const_cast<QTreeWidgetItem*>(item))
+                               : tree->indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(item));
+        for (int i = 0; i < position; ++i)
+            index += SubtreeSize(p ? p->child(i) : tree->topLevelItem(i));
+        if (p)
+            ++index;   // the parent comes before its children
+        item = p;
+    }
+    return index;
+}
+
+bool TTreeNode::HasAsParent(const TTreeNode* ancestor) const
+{
+    for (const TTreeNode* p = Parent(); p; p = p->Parent())
+        if (p == ancestor)
+            return true;
+    return false;
+}
+
+void TTreeNode::DeleteChildren()
+{
+    TCustomTreeView* view = TreeView();
+    if (view)
+        ++view->FQuietChange;
+    const QList<QTreeWidgetItem*> children = takeChildren();
+    for (QTreeWidgetItem* c : children)
+        delete c;
+    if (view)
+        --view->FQuietChange;
+}
+
+void TTreeNode::Delete()
+{
+    TCustomTreeView* view = TreeView();
+    if (view)
+        ++view->FQuietChange;
+    delete this;
+    if (view)
+        --view->FQuietChange;
+}
+
+bool TTreeNode::Expanded() const { return treeWidget() && isExpanded(); }
+
+void TTreeNode::SetExpanded(bool value)
+{
+    TCustomTreeView* view = TreeView();
+    if (!view || value == Expanded())
+        return;
+    if (value) {
+        if (view->CanExpand(this))
+            view->ExpandNode(this);
+    } else if (view->CanCollapse(this)) {
+        view->CollapseNode(this);
+    }
+}
+
+void TTreeNode::Expand(bool recurse)
+{
+    SetExpanded(true);
+    if (!recurse)
+        return;
+    for (int i = 0; i < Count(); ++i)
+        Item(i)->Expand(true);
+}
+
+void TTreeNode::Collapse(bool recurse)
+{
+    if (recurse) {
+        for (int i = 0; i < Count(); ++i)
+            Item(i)->Collapse(true);
+    }
+    SetExpanded(false);
+}
+
+bool TTreeNode::Selected() const { return isSelected(); }
+
+void TTreeNode::SetSelected(bool value)
+{
+    TCustomTreeView* view = TreeView();
+    if (!view)
+        return;
+    if (value)
+        view->SetSelected(this);
+    else
+        setSelected(false);
+}
+
+bool TTreeNode::Focused() const
+{
+    QTreeWidget* tree = treeWidget();
+    return tree && tree->currentItem() == this;
+}
+
+void TTreeNode::SetStateIndex(int value)
+{
+    if (value == FStateIndex)
+        return;
+    FStateIndex = value;
+    Changed();
+}
+
+void TTreeNode::SetImageIndex(int value)
+{
+    if (value == FImageIndex)
+        return;
+    FImageIndex = value;
+    Changed();
+}
+
+void TTreeNode::SetSelectedIndex(int value)
+{
+    if (value == FSelectedIndex)
+        return;
+    FSelectedIndex = value;
+    Changed();
+}
+
+void TTreeNode::Changed()
+{
+    if (treeWidget())
+        emitDataChanged();
+}
+
+QRect TTreeNode::DisplayRect(bool TextOnly) const
+{
+    TCustomTreeView* view = TreeView();
+    if (!view)
+        return {};
+    const QRect cell = view->FTree->visualItemRect(this);
+    if (cell.isEmpty())
+        return {};
+    if (TextOnly)
+        return view->NodeGeometry(this, cell).Label;
+    return QRect(0, cell.top(), view->FTree->viewport()->width(), cell.height());
+}
+
+QRect TTreeNode::StateIconRect() const
+{
+    TCustomTreeView* view = TreeView();
+    if (!view)
+        return {};
+    const QRect cell = view->FTree->visualItemRect(this);
+    return cell.isEmpty() ? QRect() : view->NodeGeometry(this, cell).State;
+}
+
+QRect TTreeNode::IconRect() const
+{
+    TCustomTreeView* view = TreeView();
+    if (!view)
+        return {};
+    const QRect cell = view->FTree->visualItemRect(this);
+    return cell.isEmpty() ? QRect() : view->NodeGeometry(this, cell).Icon;
+}
+
+void TTreeNode::MakeVisible()
+{
+    for (TTreeNode* p = Parent(); p; p = p->Parent())
+        p->SetExpanded(true);
+    if (QTreeWidget* tree = treeWidget())
+        tree->scrollToItem(this);
+}
+
+// --- TTreeNodes ---------------------------------------------------------------------
+
+void TTreeNodes::Clear() { FOwner->ClearNodes(); }
+
+TTreeNode* TTreeNodes::GetFirstNode() const
+{
+    return TTreeNode::FromItem(FOwner->FTree->topLevelItem(0));
+}
+
+int TTreeNodes::Count() const
+{
+    int n = 0;
+    QTreeWidget* tree = FOwner->FTree;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        n += SubtreeSize(tree->topLevelItem(i));
+    return n;
+}
+
+TTreeNode* TTreeNodes::Item(int index) const
+{
+    if (index < 0)
+        return nullptr;
+    TTreeNode* node = GetFirstNode();
+    for (int i = 0; node && i < index; ++i)
+        node = node->GetNext();
+    return node;
+}
+
+TTreeNode* TTreeNodes::AddNode(TTreeNode* Node, TTreeNode* Relative, const QString& S, void* Ptr, TNodeAttachMode Method)
+{
+    if (!Node)
+        throw ETreeViewError(QStringLiteral("树视图%1：要加入的节点为空").arg(FOwner->Name()));
+    if (Node->treeWidget() || Node->parent())
+        throw ETreeViewError(QStringLiteral("树视图%1：节点“%2”已经在树中").arg(FOwner->Name(), Node->Text()));
+    if (Relative && Relative->TreeView() != FOwner)
+        throw ETreeViewError(QStringLiteral("树视图%1：节点“%2”不属于这个树视图").arg(FOwner->Name(), Relative->Text()));
+    Node->SetText(S);
+    Node->SetData(Ptr);
+    QTreeWidget* tree = FOwner->FTree;
+    const bool asChild = Method == naAddChild || Method == naAddChildFirst;
+    const bool first = Method == naAddFirst || Method == naAddChildFirst;
+    QTreeWidgetItem* parent = asChild ? (Relative ? Relative->AsItem() : nullptr)
+                                      : (Relative ? Relative->AsItem()->parent() : nullptr);
+    if (parent)
+        parent->insertChild(first ? 0 : parent->childCount(), Node->AsItem());
+    else
+        tree->insertTopLevelItem(first ? 0 : tree->topLevelItemCount(), Node->AsItem());
+    return Node;
+}
+
+TTreeNode* TTreeNodes::AddObject(TTreeNode* Sibling, const QString& S, void* Ptr)
+{
+    return AddNode(new TTreeNode, Sibling, S, Ptr, naAdd);
+}
+
+TTreeNode* TTreeNodes::AddChildObject(TTreeNode* Parent, const QString& S, void* Ptr)
+{
+    return AddNode(new TTreeNode, Parent, S, Ptr, naAddChild);
+}
+
+void TTreeNodes::BeginUpdate()
+{
+    if (FUpdateCount++ == 0)
+        FOwner->FTree->setUpdatesEnabled(false);
+}
+
+void TTreeNodes::EndUpdate()
+{
+    if (FUpdateCount > 0 && --FUpdateCount == 0)
+        FOwner->FTree->setUpdatesEnabled(true);
+}
+
+// --- TCustomTreeView ------------------------------------------------------------------
+
+TCustomTreeView::TCustomTreeView(TComponent* AOwner)
+    : TWinControl(AOwner, new TTreeViewWidget(this)),
+      FTree(static_cast<TTreeViewWidget*>(Widget())),
+      FItems(new TTreeNodes(this))
+{
+    FTree->setItemDelegate(new TTreeNodeDelegate(this, FTree));
+    SetReadOnly(false);
+    RegisterEvent("OnExpanding", &OnExpanding);
+    RegisterEvent("OnExpanded", &OnExpanded);
+    RegisterEvent("OnCollapsing", &OnCollapsing);
+    RegisterEvent("OnChange", &OnChange);
+    QObject::connect(FTree, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { UserExpanded(item); });
+    QObject::connect(FTree, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) { UserCollapsed(item); });
+    QObject::connect(FTree, &QTreeWidget::currentItemChanged, this,
+                     [this](QTreeWidgetItem* current, QTreeWidgetItem* previous) { CurrentChanged(current, previous); });
+}
+
+TCustomTreeView::~TCustomTreeView()
+{
+    // The nodes go while this object is whole; the widget itself goes with TControl.
+    ClearNodes();
+    QObject::disconnect(FTree, nullptr, this, nullptr);
+    FTree->Detach();
+    delete FItems;
+}
+
+void TCustomTreeView::BeforeDestruction()
+{
+    ClearNodes();
+    TWinControl::BeforeDestruction();
+}
+
+void TCustomTreeView::ClearNodes()
+{
+    ++FQuietChange;
+    FTree->clear();
+    --FQuietChange;
+}
+
+QWidget* TCustomTreeView::Handle() const { return FTree ? FTree->viewport() : nullptr; }
+
+TTreeNode* TCustomTreeView::Selected() const
+{
+    QTreeWidgetItem* current = FTree->currentItem();
+    if (current && current->isSelected())
+        return TTreeNode::FromItem(current);
+    const QList<QTreeWidgetItem*> selected = FTree->selectedItems();
+    return selected.isEmpty() ? nullptr : TTreeNode::FromItem(selected.first());
+}
+
+void TCustomTreeView::SetSelected(TTreeNode* node)
+{
+    if (node && node->TreeView() != this)
+        throw ETreeViewError(QStringLiteral("树视图%1：节点“%2”不属于这个树视图").arg(Name(), node->Text()));
+    TTreeNode* previous = Selected();
+    ++FQuietChange;
+    if (node)
+        FTree->setCurrentItem(node->AsItem());
+    else
+        FTree->clearSelection();
+    --FQuietChange;
+    // Called from code: the change event runs here, so that its exceptions reach the
+    // caller instead of unwinding through Qt.
+    if (node && node != previous) {
+        OnChange(this, node);
+        ApplyAutoExpand(node, previous);
+    }
+}
+
+QList<TTreeNode*> TCustomTreeView::SelectedNodes() const
+{
+    QList<TTreeNode*> nodes;
+    for (TTreeNode* n = Items()->GetFirstNode(); n; n = n->GetNext())
+        if (n->Selected())
+            nodes.append(n);
+    return nodes;
+}
+
+int TCustomTreeView::SelectionCount() const { return static_cast<int>(FTree->selectedItems().size()); }
+
+TTreeNode* TCustomTreeView::GetNodeAt(int X, int Y) const
+{
+    if (!FTree->viewport()->rect().contains(X, Y))
+        return nullptr;
+    return TTreeNode::FromItem(FTree->itemAt(X, Y));
+}
+
+THitTests TCustomTreeView::GetHitTestInfoAt(int X, int Y) const
+{
+    THitTests result;
+    const QRect client = FTree->viewport()->rect();
+    if (Y < client.top())
+        result.Include(htAbove);
+    if (Y > client.bottom())
+        result.Include(htBelow);
+    if (X < client.left())
+        result.Include(htToLeft);
+    if (X > client.right())
+        result.Include(htToRight);
+    if (!result.Empty())
+        return result;
+    const TTreeNode* node = TTreeNode::FromItem(FTree->itemAt(X, Y));
+    if (!node)
+        return result.Include(htNowhere);
+    const QRect cell = FTree->visualItemRect(node);
+    if (X < cell.left()) {
+        const bool onButton = node->HasChildren() && X >= cell.left() - FTree->indentation()
+                              && (node->Parent() || FTree->rootIsDecorated());
+        return result.Include(onButton ? htOnButton : htOnIndent);
+    }
+    const TNodeGeometry g = NodeGeometry(node, cell);
+    // Columns decide, as on the platform: the whole row height of each part counts.
+    auto within = [X](const QRect& r) { return !r.isEmpty() && X >= r.left() && X <= r.right(); };
+    if (within(g.State))
+        return result.Include(htOnStateIcon).Include(htOnItem);
+    if (within(g.Icon))
+        return result.Include(htOnIcon).Include(htOnItem);
+    if (within(g.Label))
+        return result.Include(htOnLabel).Include(htOnItem);
+    return result.Include(X > g.Label.right() ? htOnRight : htOnIndent);
+}
+
+TCustomTreeView::TNodeGeometry TCustomTreeView::NodeGeometry(const TTreeNode* node, const QRect& cell) const
+{
+    TNodeGeometry g;
+    int x = cell.left() + 1;
+    auto place = [&](TCustomImageList* list, QRect& r, int gap) {
+        if (!list)
+            return;
+        r = QRect(x, cell.top() + (cell.height() - list->Height()) / 2, list->Width(), list->Height());
+        x += list->Width() + gap;
+    };
+    place(FStateImages, g.State, 0);
+    place(FImages, g.Icon, 1);
+    const int textWidth = QFontMetrics(FTree->font()).horizontalAdvance(node->Text());
+    g.Label = QRect(x, cell.top(), textWidth + 2 * kLabelPadding, cell.height());
+    return g;
+}
+
+QSize TCustomTreeView::NodeSizeHint(const TTreeNode* node) const
+{
+    const QFontMetrics fm(FTree->font());
+    int height = fm.height() + 2;
+    if (FStateImages)
+        height = std::max(height, FStateImages->Height() + 2);
+    if (FImages)
+        height = std::max(height, FImages->Height() + 2);
+    const TNodeGeometry g = NodeGeometry(node, QRect(0, 0, 0, height));
+    return QSize(g.Label.right() + 2, height);
+}
+
+bool TCustomTreeView::CanExpand(TTreeNode* node)
+{
+    bool allow = true;
+    OnExpanding(this, node, allow);
+    return allow;
+}
+
+bool TCustomTreeView::CanCollapse(TTreeNode* node)
+{
+    bool allow = true;
+    OnCollapsing(this, node, allow);
+    return allow;
+}
+
+void TCustomTreeView::ExpandNode(TTreeNode* node)
+{
+    ++FQuietExpand;
+    node->AsItem()->setExpanded(true);
+    --FQuietExpand;
+    OnExpanded(this, node);
+}
+
+void TCustomTreeView::CollapseNode(TTreeNode* node)
+{
+    ++FQuietExpand;
+    node->AsItem()->setExpanded(false);
+    --FQuietExpand;
+}
+
+// Qt opens a node before it tells; a refused expansion is closed again at once.
+void TCustomTreeView::UserExpanded(QTreeWidgetItem* item)
+{
+    TTreeNode* node = TTreeNode::FromItem(item);
+    if (FQuietExpand > 0 || !node)
+        return;
+    bool allow = true;
+    CallHandlerSafely(this, [&] { OnExpanding(this, node, allow); });
+    if (!allow) {
+        CollapseNode(node);
+        return;
+    }
+    CallHandlerSafely(this, [&] { OnExpanded(this, node); });
+}
+
+void TCustomTreeView::UserCollapsed(QTreeWidgetItem* item)
+{
+    TTreeNode* node = TTreeNode::FromItem(item);
+    if (FQuietExpand > 0 || !node)
+        return;
+    bool allow = true;
+    CallHandlerSafely(this, [&] { OnCollapsing(this, node, allow); });
+    if (!allow) {
+        ++FQuietExpand;
+        item->setExpanded(true);
+        --FQuietExpand;
+    }
+}
+
+void TCustomTreeView::CurrentChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous)
+{
+    TTreeNode* node = TTreeNode::FromItem(current);
+    if (FQuietChange > 0 || !node)
+        return;
+    CallHandlerSafely(this, [&] {
+        OnChange(this, node);
+        ApplyAutoExpand(node, TTreeNode::FromItem(previous));
+    });
+}
+
+// AutoExpand: the newly selected node opens, the one left behind closes unless the
+// new one lies inside it.
+void TCustomTreeView::ApplyAutoExpand(TTreeNode* current, TTreeNode* previous)
+{
+    if (!FAutoExpand || !current || current->TreeView() != this)
+        return;
+    if (previous && previous != current && previous->TreeView() == this && !current->HasAsParent(previous))
+        previous->SetExpanded(false);
+    current->SetExpanded(true);
+}
+
+int TCustomTreeView::Indent() const { return FTree->indentation(); }
+
+void TCustomTreeView::SetIndent(int value) { FTree->setIndentation(std::max(0, value)); }
+
+void TCustomTreeView::SetMultiSelect(bool value)
+{
+    FMultiSelect = value;
+    FTree->setSelectionMode(value ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+}
+
+void TCustomTreeView::SetReadOnly(bool value)
+{
+    FReadOnly = value;
+    FTree->setEditTriggers(value ? QAbstractItemView::NoEditTriggers
+                                 : QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+}
+
+void TCustomTreeView::SetHideSelection(bool value)
+{
+    FHideSelection = value;
+    FTree->viewport()->update();
+}
+
+bool TCustomTreeView::ShowRoot() const { return FTree->rootIsDecorated(); }
+
+void TCustomTreeView::SetShowRoot(bool value) { FTree->setRootIsDecorated(value); }
+
+void TCustomTreeView::SetShowButtons(bool value)
+{
+    FShowButtons = value;
+    FTree->setItemsExpandable(value);
+}
+
+void TCustomTreeView::SetImages(TCustomImageList* value)
+{
+    if (value == FImages)
+        return;
+    if (FImages)
+        FImages->RemoveFreeNotification(this);
+    FImages = value;
+    if (FImages)
+        FImages->FreeNotification(this);
+    FTree->Relayout();
+}
+
+void TCustomTreeView::SetStateImages(TCustomImageList* value)
+{
+    if (value == FStateImages)
+        return;
+    if (FStateImages)
+        FStateImages->RemoveFreeNotification(this);
+    FStateImages = value;
+    if (FStateImages)
+        FStateImages->FreeNotification(this);
+    FTree->Relayout();
+}
+
+void TCustomTreeView::FullExpand()
+{
+    for (TTreeNode* n = Items()->GetFirstNode(); n; n = n->getNextSibling())
+        n->Expand(true);
+}
+
+void TCustomTreeView::FullCollapse()
+{
+    for (TTreeNode* n = Items()->GetFirstNode(); n; n = n->getNextSibling())
+        n->Collapse(true);
+}
+
+void TCustomTreeView::Notification(TComponent* AComponent, TOperation Operation)
+{
+    TWinControl::Notification(AComponent, Operation);
+    if (Operation != opRemove)
+        return;
+    if (AComponent == FImages)
+        SetImages(nullptr);
+    if (AComponent == FStateImages)
+        SetStateImages(nullptr);
+}
+
+// --- registration ---------------------------------------------------------------------
+
+void RegisterTreeViewClasses()
+{
+    RegisterComponentClass(&TTreeView::staticMetaObject);
+    RegisterComponentClass(&TCustomTreeView::staticMetaObject);
+}
+
+namespace {
+[[maybe_unused]] const bool kTreeViewClassesRegistered = (RegisterTreeViewClasses(), true);
+} // namespace
