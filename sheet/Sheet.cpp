@@ -85,7 +85,7 @@ void Sheet::setRowCount(int rows)
             pattern[c].format = m_cells[(static_cast<std::size_t>(old) - 1) * cols + c].format;
         height = m_rowHeights.back();
     }
-    m_cells.reserve(static_cast<std::size_t>(rows) * cols);
+    // No exact reserve: rows are appended one at a time, and growth must stay amortised.
     for (int r = old; r < rows; ++r)
         m_cells.insert(m_cells.end(), pattern.begin(), pattern.end());
     m_rowHeights.resize(static_cast<std::size_t>(rows), height);

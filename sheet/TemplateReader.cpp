@@ -209,7 +209,8 @@ QList<TemplateReader::Token> TemplateReader::tokenize(const QString& line, QStri
             tokens.append(t);
         } else {
             Token t;
-            while (i < n && !line[i].isSpace() && line[i] != QLatin1Char('#'))
+            // '#' starts a comment only where a token would start (fill=#F0F0F0 is a token)
+            while (i < n && !line[i].isSpace())
                 t.text += line[i++];
             tokens.append(t);
         }

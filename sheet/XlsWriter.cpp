@@ -189,7 +189,7 @@ private:
             const FontSpec& f = m_fonts[i];
             QByteArray d;
             le::u16(d, static_cast<unsigned>(std::lround(f.pointSize * 20)));
-            le::u16(d, f.italic ? 0x02 : 0);
+            le::u16(d, (f.bold ? 0x01 : 0) | (f.italic ? 0x02 : 0)); // bit 0 as older readers expect it
             le::u16(d, AutoColour);
             le::u16(d, f.bold ? 700 : 400);
             le::u16(d, 0);

@@ -1,0 +1,78 @@
+// The sheet view: paints only the rows in sight, finds cells under the mouse through
+// merges and hidden columns, scrolls through 50,000 rows, and edits only while the
+// sheet is not read-only.
+#include <QImage>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "sheet/SheetView.h"
+#include "tests/sheet/SheetTestSupport.h"
+
+using namespace sheet;
+
+namespace {
+
+struct ViewFixture {
+    Sheet sheet = sheettest::demoSheet(50000, false);
+    SheetView view;
+    ViewFixture()
+    {
+        view.resize(900, 600);
+        view.setSheet(&sheet, &sheet);
+        view.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&view));
+    }
+};
+
+} // namespace
+
+TEST(SheetView, ShowsOnlyTheRowsInSightThroughFiftyThousandRows)
+{
+    ViewFixture f;
+    auto [first, last] = f.view.visibleRows();
+    EXPECT_EQ(first, 1);
+    EXPECT_LT(last, 40);
+    f.view.verticalScrollBar()->setValue(f.view.verticalScrollBar()->maximum());
+    std::tie(first, last) = f.view.visibleRows();
+    EXPECT_EQ(last, f.sheet.rowCount());
+    EXPECT_GT(first, f.sheet.rowCount() - 40);
+    f.view.scrollToRow(25000);
+    std::tie(first, last) = f.view.visibleRows();
+    EXPECT_LE(first, 25000);
+    EXPECT_GE(last, 25000);
+    const QImage shot = f.view.viewport()->grab().toImage();
+    EXPECT_FALSE(shot.isNull());
+}
+
+TEST(SheetView, CellUnderTheMouseHonoursMergesAndHiddenColumns)
+{
+    ViewFixture f;
+    const QRect title = f.view.cellRect(2, 1);
+    EXPECT_EQ(f.view.cellAt(title.center()), QPoint(2, 1)) << "the merged title";
+    EXPECT_EQ(f.view.cellAt(QPoint(title.right() - 5, title.center().y())), QPoint(2, 1));
+    const QRect before = f.view.cellRect(14, 9);
+    f.sheet.setColumnWidth(15, 0);
+    f.view.sheetChanged();
+    const QRect after = f.view.cellRect(16, 9);
+    EXPECT_EQ(after.left(), before.right() + 1) << "column 16 follows 14 once 15 is hidden";
+    EXPECT_EQ(f.view.cellAt(after.center()), QPoint(16, 9));
+}
+
+TEST(SheetView, EditsOnlyWhileNotReadOnly)
+{
+    ViewFixture f;
+    const QRect cell = f.view.cellRect(5, 9);
+    f.sheet.setReadOnly(true);
+    QTest::mouseDClick(f.view.viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_EQ(f.view.viewport()->findChild<QLineEdit*>(), nullptr);
+
+    f.sheet.setReadOnly(false);
+    QTest::mouseDClick(f.view.viewport(), Qt::LeftButton, {}, cell.center());
+    auto* editor = f.view.viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText("改过的单位");
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(f.sheet.text(5, 9), "改过的单位");
+}

@@ -1,0 +1,283 @@
+// Workbooks read back with a real reader: texts, numbers as numbers, hidden columns,
+// merges, widths, heights, footer and heading rows, in .xls and .xlsx; long string
+// tables and files past the simple allocation table; and failures that leave no file.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "sheet/SheetError.h"
+#include "sheet/WorkbookExport.h"
+#include "sheet/XlsWriter.h"
+#include "tests/sheet/SheetTestSupport.h"
+
+using namespace sheet;
+
+namespace {
+
+QJsonArray cellOf(const QJsonObject& book, int row, int col)
+{
+    return book["cells"].toObject()[QStringLiteral("%1,%2").arg(row - 1).arg(col - 1)].toArray();
+}
+
+bool hasMerge(const QJsonObject& book, const CellRange& m)
+{
+    const QJsonArray want{m.firstRow - 1, m.lastRow, m.firstCol - 1, m.lastCol};
+    for (const QJsonValue& v : book["merges"].toArray())
+        if (v.toArray() == want)
+            return true;
+    return false;
+}
+
+QStringList leftovers(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+Sheet reportSheet()
+{
+    Sheet s = sheettest::demoSheet(30, true);
+    s.setColumnWidth(15, 0);
+    s.setColumnWidth(18, 1);
+    return s;
+}
+
+} // namespace
+
+class WorkbookRoundTrip : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(WorkbookRoundTrip, CellsMergesColumnsAndRowsReadBack)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("2026年国库集中支付改革预算数一般预算资金指标表.") + GetParam());
+    const Sheet s = reportSheet();
+    QString error;
+    ASSERT_TRUE(WorkbookExport::write(s, path, &error)) << error.toStdString();
+    EXPECT_EQ(leftovers(dir.path()), QStringList{QFileInfo(path).fileName()}) << "no staging files remain";
+    const QJsonObject book = sheettest::readWorkbook(path);
+    ASSERT_FALSE(book.isEmpty());
+
+    EXPECT_EQ(book["rows"].toInt(), s.rowCount());
+    int texts = 0, numbers = 0;
+    for (int r = 1; r <= s.rowCount(); ++r) {
+        for (int c = 1; c <= s.columnCount(); ++c) {
+            const QJsonArray cell = cellOf(book, r, c);
+            switch (s.kind(c, r)) {
+            case CellKind::Text:
+                ++texts;
+                ASSERT_EQ(cell.at(0).toString(), "text") << r << "," << c;
+                EXPECT_EQ(cell.at(1).toString(), s.text(c, r)) << r << "," << c;
+                break;
+            case CellKind::Number:
+                ++numbers;
+                ASSERT_EQ(cell.at(0).toString(), "number") << r << "," << c;
+                EXPECT_DOUBLE_EQ(cell.at(1).toDouble(), s.number(c, r)) << r << "," << c;
+                break;
+            case CellKind::Empty:
+                EXPECT_TRUE(cell.isEmpty()) << r << "," << c;
+                break;
+            }
+        }
+    }
+    EXPECT_GT(texts, 100);
+    EXPECT_GT(numbers, 100);
+    EXPECT_EQ(cellOf(book, 4, 2).at(1).toString(), "序号");
+
+    for (const CellRange& m : s.merges())
+        EXPECT_TRUE(hasMerge(book, m)) << m.firstCol << "," << m.firstRow;
+    EXPECT_EQ(book["merges"].toArray().size(), static_cast<qsizetype>(s.merges().size()));
+
+    const QJsonObject cols = book["columns"].toObject();
+    EXPECT_TRUE(cols["14"].toObject()["hidden"].toBool()) << "column 15 (width 0) is hidden";
+    for (int c : {1, 2, 5, 12, 17, 18})
+        EXPECT_FALSE(cols[QString::number(c - 1)].toObject()["hidden"].toBool()) << c;
+    EXPECT_LT(cols["17"].toObject()["width"].toDouble(), cols["1"].toObject()["width"].toDouble())
+        << "width 1 is narrow";
+    EXPECT_GT(cols["4"].toObject()["width"].toDouble(), cols["1"].toObject()["width"].toDouble())
+        << "the unit name column is wider than the number column";
+
+    const QJsonObject heights = book["rowHeights"].toObject();
+    EXPECT_DOUBLE_EQ(heights["0"].toDouble(), s.rowHeight(1) * 0.75) << "pixels become points";
+    EXPECT_EQ(book["footer"].toString(), "&C共&N页第&P页");
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, WorkbookRoundTrip, ::testing::Values("xls", "xlsx"));
+
+TEST(XlsWorkbook, HeadingRowsAndTotalRowsKeepTheirLook)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("report.xls");
+    const Sheet s = reportSheet();
+    QString error;
+    ASSERT_TRUE(XlsWriter::write(s, path, &error)) << error.toStdString();
+    const QJsonObject book = sheettest::readWorkbook(path);
+    EXPECT_EQ(book["printTitles"].toString(), "Sheet1!$A$4:$IV$6");
+    const QJsonObject bold = book["bold"].toObject();
+    // Row 7 is the first data row, a total row (style 2) of the demo; row 9 a unit row.
+    EXPECT_EQ(s.cellFormat(12, 7).style, StyleEmphasis);
+    EXPECT_TRUE(bold["6,11"].toBool());
+    EXPECT_EQ(s.cellFormat(12, 9).style, StyleNormal);
+    EXPECT_FALSE(bold["8,11"].toBool());
+}
+
+TEST(XlsWorkbook, LongStringTableContinuesAcrossRecords)
+{
+    Sheet s;
+    s.reset(3, 3000);
+    for (int r = 1; r <= 3000; ++r) {
+        s.setText(1, r, QStringLiteral("第%1行").arg(r) + QString(r % 400, QChar(0x4E00 + r % 2000)));
+        s.setText(2, r, QStringLiteral("x%1").arg(r % 7));
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath("strings.xls");
+    QString error;
+    ASSERT_TRUE(XlsWriter::write(s, path, &error)) << error.toStdString();
+    const QJsonObject book = sheettest::readWorkbook(path);
+    for (int r = 1; r <= 3000; ++r) {
+        ASSERT_EQ(cellOf(book, r, 1).at(1).toString(), s.text(1, r)) << r;
+        ASSERT_EQ(cellOf(book, r, 2).at(1).toString(), s.text(2, r)) << r;
+    }
+}
+
+TEST(XlsWorkbook, FullRowLimitFitsAndOneMoreIsRefused)
+{
+    Sheet s;
+    s.reset(8, XlsWriter::MaxRows);
+    for (int r = 1; r <= s.rowCount(); ++r)
+        for (int c = 1; c <= 8; ++c)
+            s.setNumber(c, r, r * 10.0 + c);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("full.xls");
+    QString error;
+    ASSERT_TRUE(XlsWriter::write(s, path, &error)) << error.toStdString();
+    EXPECT_GT(QFileInfo(path).size(), 8 * 1024 * 1024) << "large enough to need DIFAT sectors";
+    const QJsonObject book = sheettest::readWorkbook(path);
+    EXPECT_EQ(book["rows"].toInt(), XlsWriter::MaxRows);
+    EXPECT_DOUBLE_EQ(cellOf(book, XlsWriter::MaxRows, 8).at(1).toDouble(), XlsWriter::MaxRows * 10.0 + 8);
+
+    s.setRowCount(XlsWriter::MaxRows + 1);
+    const QString tooLong = dir.filePath("toolong.xls");
+    EXPECT_FALSE(XlsWriter::write(s, tooLong, &error));
+    EXPECT_TRUE(error.contains(".xlsx")) << error.toStdString();
+    EXPECT_TRUE(error.contains("65536")) << error.toStdString();
+    EXPECT_FALSE(QFile::exists(tooLong));
+    EXPECT_THROW(XlsWriter::build(s), SheetError);
+}
+
+class ExportFailure : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ExportFailure, MissingFolderOrFileInTheWayIsReportedWithoutAFile)
+{
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath("afile"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const Sheet s = reportSheet();
+    for (const QString& path : {dir.filePath(QStringLiteral("missing/out.") + GetParam()),
+                                dir.filePath(QStringLiteral("afile/out.") + GetParam())}) {
+        QString error;
+        EXPECT_FALSE(WorkbookExport::write(s, path, &error)) << path.toStdString();
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_TRUE(error.contains(QFileInfo(path).absolutePath()) || error.contains(path)) << error.toStdString();
+    }
+    EXPECT_EQ(leftovers(dir.path()), QStringList{"afile"});
+}
+
+TEST_P(ExportFailure, FullDiskKeepsThePreviousFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.") + GetParam());
+    QFile previous(path);
+    ASSERT_TRUE(previous.open(QIODevice::WriteOnly));
+    previous.write("previous workbook");
+    previous.close();
+
+    // A file size limit makes writes fail as a full disk does.
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString error;
+    const bool written = WorkbookExport::write(reportSheet(), path, &error);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(written);
+    EXPECT_TRUE(error.contains(path)) << error.toStdString();
+    QFile kept(path);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "previous workbook");
+    EXPECT_EQ(leftovers(dir.path()), QStringList{"report." + QString(GetParam())});
+}
+
+TEST_P(ExportFailure, ReadOnlyFolderIsRefused)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("ro");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    ASSERT_EQ(chmod(QFile::encodeName(folder).constData(), 0555), 0);
+    QString error;
+    EXPECT_FALSE(WorkbookExport::write(reportSheet(), folder + "/out." + GetParam(), &error));
+    EXPECT_TRUE(error.contains(folder)) << error.toStdString();
+    EXPECT_TRUE(leftovers(folder).isEmpty());
+    chmod(QFile::encodeName(folder).constData(), 0755);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ExportFailure, ::testing::Values("xls", "xlsx"));
+
+TEST(ExportTarget, SymlinkAtTheTargetIsReplacedNotFollowed)
+{
+    QTemporaryDir dir;
+    const QString victim = dir.filePath("victim.txt");
+    QFile v(victim);
+    ASSERT_TRUE(v.open(QIODevice::WriteOnly));
+    v.write("keep me");
+    v.close();
+    const QString path = dir.filePath("report.xls");
+    ASSERT_TRUE(QFile::link(victim, path));
+    QString error;
+    ASSERT_TRUE(WorkbookExport::write(reportSheet(), path, &error)) << error.toStdString();
+    EXPECT_FALSE(QFileInfo(path).isSymLink());
+    ASSERT_TRUE(v.open(QIODevice::ReadOnly));
+    EXPECT_EQ(v.readAll(), "keep me");
+}
+
+TEST(ExportTarget, NewFilesGetTheDefaultPermissions)
+{
+    QTemporaryDir dir;
+    const mode_t mask = umask(022);
+    const QString path = dir.filePath("report.xls");
+    QString error;
+    const bool ok = WorkbookExport::write(reportSheet(), path, &error);
+    umask(mask);
+    ASSERT_TRUE(ok) << error.toStdString();
+    struct stat st {};
+    ASSERT_EQ(stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+}
+
+TEST(ExportTarget, FormatFollowsTheEnding)
+{
+    EXPECT_TRUE(WorkbookExport::isXlsx("a.xlsx"));
+    EXPECT_TRUE(WorkbookExport::isXlsx("A.XLSX"));
+    EXPECT_FALSE(WorkbookExport::isXlsx("a.xls"));
+    EXPECT_FALSE(WorkbookExport::isXlsx("指标表"));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("指标表");
+    QString error;
+    ASSERT_TRUE(WorkbookExport::write(reportSheet(), path, &error)) << error.toStdString();
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.read(8), QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) << "a name without .xlsx gets .xls content";
+}
