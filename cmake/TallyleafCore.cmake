@@ -34,6 +34,12 @@ if(IMAGE_RESOURCES)
   qt_add_resources(tallyleaf_core "tallyleaf_images" PREFIX "/images" FILES ${IMAGE_RESOURCES})
 endif()
 
+# The budget database's schema and demo lists: :/data/sql/<file> and :/data/demo/<file>.
+file(GLOB DATA_RESOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/data/sql/*.sql ${PROJECT_SOURCE_DIR}/data/demo/*.tsv)
+if(DATA_RESOURCES)
+  qt_add_resources(tallyleaf_core "tallyleaf_data" PREFIX "/data" BASE ${PROJECT_SOURCE_DIR}/data FILES ${DATA_RESOURCES})
+endif()
+
 # libbTallyleaf.so: one exported symbol, ShowPlugInWindow.
 add_library(bTallyleaf SHARED ${PROJECT_SOURCE_DIR}/plugin/PlugInMain.cpp)
 target_link_libraries(bTallyleaf PRIVATE tallyleaf_core)
