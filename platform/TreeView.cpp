@@ -6,6 +6,7 @@
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <algorithm>
+#include <utility>
 
 #include "platform/FormResource.h"
 #include "platform/ImgList.h"
@@ -17,6 +18,16 @@ constexpr int kNodeItemType = QTreeWidgetItem::UserType + 0x7A1;
 // Room around the text of a label, as the platform's tree left it.
 constexpr int kLabelPadding = 2;
 
+// Calls an event's handler through a copy: a handler may replace or clear the event
+// it runs from (a component that takes the event over and gives it back).
+template <class Event, class... Args>
+void Fire(const Event& event, Args&&... args)
+{
+    const typename Event::Handler handler = event.handler();
+    if (handler)
+        handler(std::forward<Args>(args)...);
+}
+
 int SubtreeSize(const QTreeWidgetItem* item)
 {
     int n = 1;
@@ -24,6 +35,27 @@ int SubtreeSize(const QTreeWidgetItem* item)
         n += SubtreeSize(item->child(i));
     return n;
 }
+
+// Pointers to nodes that code holds across a call-out to an event handler; a node
+// that goes meanwhile clears them (nodes live on the user-interface thread only).
+QList<TTreeNode**>& NodeGuards()
+{
+    static QList<TTreeNode**> guards;
+    return guards;
+}
+
+// Holds a node across a handler that may delete it: Get() is nil once it has gone.
+class TNodeGuard {
+public:
+    explicit TNodeGuard(TTreeNode* node) : FNode(node) { NodeGuards().append(&FNode); }
+    ~TNodeGuard() { NodeGuards().removeOne(&FNode); }
+    TNodeGuard(const TNodeGuard&) = delete;
+    TNodeGuard& operator=(const TNodeGuard&) = delete;
+    TTreeNode* Get() const { return FNode; }
+
+private:
+    TTreeNode* FNode;
+};
 
 } // namespace
 
@@ -41,6 +73,7 @@ public:
         setExpandsOnDoubleClick(true);
         // Keys go to the viewport first, so that key and mouse messages of the
         // application's message hook name the same window.
+        viewport()->setFocusProxy(nullptr);
         viewport()->setFocusPolicy(Qt::StrongFocus);
         setFocusProxy(viewport());
     }
@@ -120,7 +153,12 @@ TTreeNode::TTreeNode() : QTreeWidgetItem(kNodeItemType)
     setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable);
 }
 
-TTreeNode::~TTreeNode() = default;
+TTreeNode::~TTreeNode()
+{
+    for (TTreeNode** guard : NodeGuards())
+        if (*guard == this)
+            *guard = nullptr;
+}
 
 TTreeNode* TTreeNode::FromItem(QTreeWidgetItem* item)
 {
@@ -264,33 +302,45 @@ void TTreeNode::SetExpanded(bool value)
     TCustomTreeView* view = TreeView();
     if (!view || value == Expanded())
         return;
-    if (value) {
-        if (view->CanExpand(this))
-            view->ExpandNode(this);
-    } else if (view->CanCollapse(this)) {
+    // The handler may delete this node (a component that reloads its tree).
+    TNodeGuard self(this);
+    const bool allowed = value ? view->CanExpand(this) : view->CanCollapse(this);
+    if (!allowed || !self.Get())
+        return;
+    if (value)
+        view->ExpandNode(this);
+    else
         view->CollapseNode(this);
-    }
 }
 
 void TTreeNode::Expand(bool recurse)
 {
+    TNodeGuard self(this);
     SetExpanded(true);
-    if (!recurse)
+    if (!recurse || !self.Get())
         return;
-    for (int i = 0; i < Count(); ++i)
-        Item(i)->Expand(true);
+    for (int i = 0; self.Get() && i < Count(); ++i) {
+        TNodeGuard child(Item(i));
+        child.Get()->Expand(true);
+    }
 }
 
 void TTreeNode::Collapse(bool recurse)
 {
+    TNodeGuard self(this);
     if (recurse) {
-        for (int i = 0; i < Count(); ++i)
+        for (int i = 0; self.Get() && i < Count(); ++i)
             Item(i)->Collapse(true);
     }
-    SetExpanded(false);
+    if (self.Get())
+        SetExpanded(false);
 }
 
-bool TTreeNode::Selected() const { return isSelected(); }
+bool TTreeNode::Selected() const
+{
+    TCustomTreeView* view = TreeView();
+    return isSelected() || (view && !view->MultiSelect() && view->Selected() == this);
+}
 
 void TTreeNode::SetSelected(bool value)
 {
@@ -372,8 +422,15 @@ QRect TTreeNode::IconRect() const
 
 void TTreeNode::MakeVisible()
 {
+    TNodeGuard self(this);
+    QList<TTreeNode*> ancestors;
     for (TTreeNode* p = Parent(); p; p = p->Parent())
+        ancestors.prepend(p);
+    for (TTreeNode* p : ancestors) {
         p->SetExpanded(true);
+        if (!self.Get())
+            return;
+    }
     if (QTreeWidget* tree = treeWidget())
         tree->scrollToItem(this);
 }
@@ -478,12 +535,6 @@ TCustomTreeView::~TCustomTreeView()
     delete FItems;
 }
 
-void TCustomTreeView::BeforeDestruction()
-{
-    ClearNodes();
-    TWinControl::BeforeDestruction();
-}
-
 void TCustomTreeView::ClearNodes()
 {
     ++FQuietChange;
@@ -493,10 +544,11 @@ void TCustomTreeView::ClearNodes()
 
 QWidget* TCustomTreeView::Handle() const { return FTree ? FTree->viewport() : nullptr; }
 
+// The node with the focus: Qt makes a clicked node current before it selects it, and
+// the change event must already see the new node.
 TTreeNode* TCustomTreeView::Selected() const
 {
-    QTreeWidgetItem* current = FTree->currentItem();
-    if (current && current->isSelected())
+    if (QTreeWidgetItem* current = FTree->currentItem())
         return TTreeNode::FromItem(current);
     const QList<QTreeWidgetItem*> selected = FTree->selectedItems();
     return selected.isEmpty() ? nullptr : TTreeNode::FromItem(selected.first());
@@ -506,7 +558,8 @@ void TCustomTreeView::SetSelected(TTreeNode* node)
 {
     if (node && node->TreeView() != this)
         throw ETreeViewError(QStringLiteral("树视图%1：节点“%2”不属于这个树视图").arg(Name(), node->Text()));
-    TTreeNode* previous = Selected();
+    TNodeGuard previous(Selected());
+    TNodeGuard current(node);
     ++FQuietChange;
     if (node)
         FTree->setCurrentItem(node->AsItem());
@@ -515,9 +568,9 @@ void TCustomTreeView::SetSelected(TTreeNode* node)
     --FQuietChange;
     // Called from code: the change event runs here, so that its exceptions reach the
     // caller instead of unwinding through Qt.
-    if (node && node != previous) {
-        OnChange(this, node);
-        ApplyAutoExpand(node, previous);
+    if (node && node != previous.Get()) {
+        Fire(OnChange, this, node);
+        ApplyAutoExpand(current.Get(), previous.Get());
     }
 }
 
@@ -606,14 +659,14 @@ QSize TCustomTreeView::NodeSizeHint(const TTreeNode* node) const
 bool TCustomTreeView::CanExpand(TTreeNode* node)
 {
     bool allow = true;
-    OnExpanding(this, node, allow);
+    Fire(OnExpanding, this, node, allow);
     return allow;
 }
 
 bool TCustomTreeView::CanCollapse(TTreeNode* node)
 {
     bool allow = true;
-    OnCollapsing(this, node, allow);
+    Fire(OnCollapsing, this, node, allow);
     return allow;
 }
 
@@ -622,7 +675,7 @@ void TCustomTreeView::ExpandNode(TTreeNode* node)
     ++FQuietExpand;
     node->AsItem()->setExpanded(true);
     --FQuietExpand;
-    OnExpanded(this, node);
+    Fire(OnExpanded, this, node);
 }
 
 void TCustomTreeView::CollapseNode(TTreeNode* node)
@@ -638,13 +691,16 @@ void TCustomTreeView::UserExpanded(QTreeWidgetItem* item)
     TTreeNode* node = TTreeNode::FromItem(item);
     if (FQuietExpand > 0 || !node)
         return;
+    TNodeGuard guard(node);
     bool allow = true;
-    CallHandlerSafely(this, [&] { OnExpanding(this, node, allow); });
+    CallHandlerSafely(this, [&] { Fire(OnExpanding, this, node, allow); });
+    if (!guard.Get())
+        return;
     if (!allow) {
         CollapseNode(node);
         return;
     }
-    CallHandlerSafely(this, [&] { OnExpanded(this, node); });
+    CallHandlerSafely(this, [&] { Fire(OnExpanded, this, node); });
 }
 
 void TCustomTreeView::UserCollapsed(QTreeWidgetItem* item)
@@ -652,9 +708,10 @@ void TCustomTreeView::UserCollapsed(QTreeWidgetItem* item)
     TTreeNode* node = TTreeNode::FromItem(item);
     if (FQuietExpand > 0 || !node)
         return;
+    TNodeGuard guard(node);
     bool allow = true;
-    CallHandlerSafely(this, [&] { OnCollapsing(this, node, allow); });
-    if (!allow) {
+    CallHandlerSafely(this, [&] { Fire(OnCollapsing, this, node, allow); });
+    if (!allow && guard.Get()) {
         ++FQuietExpand;
         item->setExpanded(true);
         --FQuietExpand;
@@ -666,9 +723,11 @@ void TCustomTreeView::CurrentChanged(QTreeWidgetItem* current, QTreeWidgetItem* 
     TTreeNode* node = TTreeNode::FromItem(current);
     if (FQuietChange > 0 || !node)
         return;
+    TNodeGuard selected(node);
+    TNodeGuard left(TTreeNode::FromItem(previous));
     CallHandlerSafely(this, [&] {
-        OnChange(this, node);
-        ApplyAutoExpand(node, TTreeNode::FromItem(previous));
+        Fire(OnChange, this, node);
+        ApplyAutoExpand(selected.Get(), left.Get());
     });
 }
 
@@ -678,9 +737,11 @@ void TCustomTreeView::ApplyAutoExpand(TTreeNode* current, TTreeNode* previous)
 {
     if (!FAutoExpand || !current || current->TreeView() != this)
         return;
+    TNodeGuard guard(current);
     if (previous && previous != current && previous->TreeView() == this && !current->HasAsParent(previous))
         previous->SetExpanded(false);
-    current->SetExpanded(true);
+    if (guard.Get())
+        current->SetExpanded(true);
 }
 
 int TCustomTreeView::Indent() const { return FTree->indentation(); }

@@ -213,7 +213,7 @@ public:
     ~TCustomTreeView() override;
 
     TTreeNodes* Items() const { return FItems; }
-    // The selected node (the one with the focus frame when several are selected).
+    // The selected node: the one with the focus frame (when several are selected too).
     TTreeNode* Selected() const;
     void SetSelected(TTreeNode* node);
     // In MultiSelect mode: every selected node, in display order.
@@ -261,9 +261,6 @@ public:
     TEvent<TObject*, TTreeNode*> OnChange;
 
     void Notification(TComponent* AComponent, TOperation Operation) override;
-
-protected:
-    void BeforeDestruction() override;
 
 private:
     friend class TTreeNode;

@@ -1,0 +1,439 @@
+// The platform's tree view: node collection and node objects, expansion with a
+// refusable event, selection and its change event, hit tests, state images, free
+// notices and creation from a form resource.
+#include <QImage>
+#include <QPainter>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "platform/FormResource.h"
+#include "platform/Forms.h"
+#include "platform/ImgList.h"
+#include "platform/TreeView.h"
+
+namespace {
+
+// A node that owns its data and logs its destruction, as the dynamic tree's nodes do.
+class TLoggedNode : public TTreeNode {
+public:
+    TLoggedNode(QStringList* log, QString name) : FLog(log), FName(std::move(name)) { SetData(new int(42)); }
+    ~TLoggedNode() override
+    {
+        delete static_cast<int*>(Data());
+        SetData(nullptr);
+        FLog->append(FName);
+    }
+
+private:
+    QStringList* FLog;
+    QString FName;
+};
+
+QIcon SolidIcon(const QColor& color)
+{
+    QPixmap pm(16, 16);
+    pm.fill(color);
+    return QIcon(pm);
+}
+
+class TreeViewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        view = new TTreeView(nullptr);
+        view->SetName(QStringLiteral("trvList"));
+        view->SetBounds(0, 0, 300, 400);
+        view->Widget()->show();
+    }
+    void TearDown() override { TComponent::FreeAndNil(view); }
+
+    // A: A1 (A1a), A2;  B: B1
+    void BuildSample()
+    {
+        TTreeNodes* items = view->Items();
+        a = items->AddChildObject(nullptr, QStringLiteral("A"), nullptr);
+        a1 = items->AddChildObject(a, QStringLiteral("A1"), nullptr);
+        a1a = items->AddChildObject(a1, QStringLiteral("A1a"), nullptr);
+        a2 = items->AddChildObject(a, QStringLiteral("A2"), nullptr);
+        b = items->AddObject(a, QStringLiteral("B"), nullptr);
+        b1 = items->AddChild(b, QStringLiteral("B1"));
+    }
+
+    TTreeView* view = nullptr;
+    TTreeNode *a = nullptr, *a1 = nullptr, *a1a = nullptr, *a2 = nullptr, *b = nullptr, *b1 = nullptr;
+};
+
+TEST_F(TreeViewTest, NodesKnowTheirPlace)
+{
+    BuildSample();
+    struct Case {
+        TTreeNode* node;
+        TTreeNode* parent;
+        TTreeNode* firstChild;
+        int count, level, index, absolute;
+    };
+    const Case cases[] = {
+        {a, nullptr, a1, 2, 0, 0, 0}, {a1, a, a1a, 1, 1, 0, 1}, {a1a, a1, nullptr, 0, 2, 0, 2},
+        {a2, a, nullptr, 0, 1, 1, 3}, {b, nullptr, b1, 1, 0, 1, 4}, {b1, b, nullptr, 0, 1, 0, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.node->Text().toStdString());
+        EXPECT_EQ(c.node->Parent(), c.parent);
+        EXPECT_EQ(c.node->getFirstChild(), c.firstChild);
+        EXPECT_EQ(c.node->HasChildren(), c.count > 0);
+        EXPECT_EQ(c.node->Count(), c.count);
+        EXPECT_EQ(c.node->Level(), c.level);
+        EXPECT_EQ(c.node->Index(), c.index);
+        EXPECT_EQ(c.node->AbsoluteIndex(), c.absolute);
+        EXPECT_EQ(view->Items()->Item(c.absolute), c.node);
+        EXPECT_EQ(c.node->TreeView(), view);
+        EXPECT_EQ(c.node->Owner(), view->Items());
+    }
+    EXPECT_EQ(view->Items()->Count(), 6);
+    EXPECT_EQ(view->Items()->GetFirstNode(), a);
+    EXPECT_EQ(a->getNextSibling(), b);
+    EXPECT_EQ(b->getPrevSibling(), a);
+    EXPECT_EQ(a->Item(1), a2);
+    EXPECT_EQ(a->Item(2), nullptr);
+    EXPECT_EQ(view->Items()->Item(6), nullptr);
+    EXPECT_TRUE(a1a->HasAsParent(a));
+    EXPECT_FALSE(b1->HasAsParent(a));
+}
+
+TEST_F(TreeViewTest, CallerCreatedNodesAttachWhereAsked)
+{
+    BuildSample();
+    TTreeNodes* items = view->Items();
+    int payload = 7;
+    auto* lastChild = new TTreeNode;
+    EXPECT_EQ(items->AddNode(lastChild, a, QStringLiteral("A3"), &payload, naAddChild), lastChild);
+    EXPECT_EQ(a->GetLastChild(), lastChild);
+    EXPECT_EQ(lastChild->Text(), QStringLiteral("A3"));
+    EXPECT_EQ(lastChild->Data(), &payload);
+
+    auto* firstChild = items->AddNode(new TTreeNode, a, QStringLiteral("A0"), nullptr, naAddChildFirst);
+    EXPECT_EQ(a->getFirstChild(), firstChild);
+    auto* firstRoot = items->AddNode(new TTreeNode, nullptr, QStringLiteral("R0"), nullptr, naAddFirst);
+    EXPECT_EQ(items->GetFirstNode(), firstRoot);
+    auto* lastRoot = items->AddNode(new TTreeNode, nullptr, QStringLiteral("R9"), nullptr, naAddChild);
+    EXPECT_EQ(b->getNextSibling(), lastRoot);
+    auto* sibling = items->AddNode(new TTreeNode, a1a, QStringLiteral("A1b"), nullptr, naAdd);
+    EXPECT_EQ(sibling->Parent(), a1);
+    EXPECT_EQ(a1->Count(), 2);
+}
+
+TEST_F(TreeViewTest, AttachingTwiceOrUnderAnotherViewIsAnError)
+{
+    BuildSample();
+    EXPECT_THROW(view->Items()->AddNode(a1, b, QStringLiteral("again"), nullptr, naAddChild), ETreeViewError);
+    EXPECT_THROW(view->Items()->AddNode(nullptr, b, QStringLiteral("none"), nullptr, naAddChild), ETreeViewError);
+    TTreeView other(nullptr);
+    TTreeNode* foreign = other.Items()->AddChild(nullptr, QStringLiteral("foreign"));
+    auto node = std::make_unique<TTreeNode>();
+    EXPECT_THROW(view->Items()->AddNode(node.get(), foreign, QStringLiteral("x"), nullptr, naAddChild), ETreeViewError);
+    EXPECT_EQ(node->TreeView(), nullptr);
+    EXPECT_EQ(a1->Parent(), a);
+}
+
+TEST_F(TreeViewTest, DeletingNodesDeletesTheNodeObjectsParentFirst)
+{
+    QStringList log;
+    TTreeNodes* items = view->Items();
+    auto add = [&](TTreeNode* parent, const QString& name) {
+        return items->AddNode(new TLoggedNode(&log, name), parent, name, nullptr, naAddChild);
+    };
+    TTreeNode* p = add(nullptr, QStringLiteral("P"));
+    TTreeNode* c1 = add(p, QStringLiteral("C1"));
+    add(c1, QStringLiteral("C1a"));
+    add(p, QStringLiteral("C2"));
+    TTreeNode* q = add(nullptr, QStringLiteral("Q"));
+    add(q, QStringLiteral("Q1"));
+    add(nullptr, QStringLiteral("R"));
+
+    p->DeleteChildren();
+    EXPECT_EQ(log, (QStringList{"C1", "C1a", "C2"}));
+    EXPECT_FALSE(p->HasChildren());
+
+    log.clear();
+    q->Delete();
+    EXPECT_EQ(log, (QStringList{"Q", "Q1"}));
+    EXPECT_EQ(items->Count(), 2);
+
+    log.clear();
+    items->Clear();
+    EXPECT_EQ(log, (QStringList{"P", "R"}));
+    EXPECT_EQ(items->GetFirstNode(), nullptr);
+
+    log.clear();
+    add(nullptr, QStringLiteral("Last"));
+    TComponent::FreeAndNil(view);
+    EXPECT_EQ(log, QStringList{"Last"});
+}
+
+TEST_F(TreeViewTest, ExpandingAsksTheChainedHandlerWhichMayRefuse)
+{
+    BuildSample();
+    QStringList asked;
+    view->OnExpanding = [&](TObject* sender, TTreeNode* node, bool& allow) {
+        EXPECT_EQ(sender, view);
+        asked << node->Text();
+        allow = node != b;
+    };
+    // A second handler takes the event over and calls the first one before its own work.
+    auto previous = view->OnExpanding.handler();
+    QStringList loaded;
+    view->OnExpanding = [&, previous](TObject* sender, TTreeNode* node, bool& allow) {
+        previous(sender, node, allow);
+        if (allow && node == a2) {
+            loaded << node->Text();
+            view->Items()->AddChild(node, QStringLiteral("A2 child"));
+        }
+    };
+
+    b->SetExpanded(true);
+    EXPECT_FALSE(b->Expanded());
+    a->SetExpanded(true);
+    EXPECT_TRUE(a->Expanded());
+    a->SetExpanded(true);   // open already: not asked again
+    a2->SetExpanded(true);
+    EXPECT_TRUE(a2->Expanded());
+    EXPECT_EQ(a2->Count(), 1);
+    EXPECT_EQ(asked, (QStringList{"B", "A", "A2"}));
+    EXPECT_EQ(loaded, QStringList{"A2"});
+
+    a->SetExpanded(false);
+    EXPECT_FALSE(a->Expanded());
+}
+
+TEST_F(TreeViewTest, UserClickOnTheExpandButtonAsksFirst)
+{
+    BuildSample();
+    int asked = 0;
+    bool allow = false;
+    view->OnExpanding = [&](TObject*, TTreeNode*, bool& permit) {
+        ++asked;
+        permit = allow;
+    };
+    auto buttonOf = [&](TTreeNode* node) {
+        const QRect cell = node->DisplayRect(true);
+        return QPoint(cell.left() - view->Indent() / 2 - 1, cell.center().y());
+    };
+    ASSERT_TRUE(view->GetHitTestInfoAt(buttonOf(b).x(), buttonOf(b).y()).Contains(htOnButton));
+    QTest::mouseClick(view->Handle(), Qt::LeftButton, {}, buttonOf(b));
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(b->Expanded());
+
+    allow = true;
+    QTest::mouseClick(view->Handle(), Qt::LeftButton, {}, buttonOf(b));
+    EXPECT_EQ(asked, 2);
+    EXPECT_TRUE(b->Expanded());
+}
+
+TEST_F(TreeViewTest, ChangeEventFollowsTheSelection)
+{
+    BuildSample();
+    QList<TTreeNode*> changes;
+    view->OnChange = [&](TObject* sender, TTreeNode* node) {
+        EXPECT_EQ(sender, view);
+        EXPECT_EQ(view->Selected(), node);   // the selection is in place when the event comes
+        changes << node;
+    };
+    b->SetSelected(true);
+    EXPECT_TRUE(b->Selected());
+    EXPECT_EQ(view->Selected(), b);
+    b->SetSelected(true);
+    a->SetExpanded(true);
+    view->SetSelected(a2);
+    EXPECT_EQ(changes, (QList<TTreeNode*>{b, a2}));
+
+    // A click on a label selects as the user does.
+    const QPoint label = a->DisplayRect(true).center();
+    QTest::mouseClick(view->Handle(), Qt::LeftButton, {}, label);
+    EXPECT_EQ(view->Selected(), a);
+    EXPECT_EQ(changes.size(), 3);
+
+    changes.clear();
+    view->Items()->Clear();
+    EXPECT_TRUE(changes.isEmpty());
+    EXPECT_EQ(view->Selected(), nullptr);
+}
+
+TEST_F(TreeViewTest, KeysReachTheViewThroughItsWindow)
+{
+    BuildSample();
+    view->SetSelected(a);
+    QTest::keyClick(view->Handle(), Qt::Key_Down);
+    EXPECT_EQ(view->Selected(), b);
+    EXPECT_EQ(view->Widget()->focusProxy(), view->Handle());
+}
+
+TEST_F(TreeViewTest, HitTestsNameThePartsOfANode)
+{
+    auto* states = new TImageList(nullptr);
+    states->Add(SolidIcon(Qt::white));
+    states->Add(SolidIcon(Qt::red));
+    auto* images = new TImageList(nullptr);
+    images->Add(SolidIcon(Qt::blue));
+    view->SetStateImages(states);
+    view->SetImages(images);
+    BuildSample();
+    a->SetStateIndex(1);
+
+    const QRect stateRect = a->StateIconRect();
+    const QRect iconRect = a->IconRect();
+    const QRect label = a->DisplayRect(true);
+    ASSERT_FALSE(stateRect.isEmpty());
+    EXPECT_LT(stateRect.right(), iconRect.left());
+    EXPECT_LT(iconRect.right(), label.left());
+
+    struct Case {
+        const char* where;
+        QPoint point;
+        TTreeNode* node;
+        QList<THitTest> flags;
+    };
+    const int rowsBottom = b->DisplayRect(false).bottom();
+    const Case cases[] = {
+        {"state image", stateRect.center(), a, {htOnStateIcon, htOnItem}},
+        {"icon", iconRect.center(), a, {htOnIcon, htOnItem}},
+        {"label", label.center(), a, {htOnLabel, htOnItem}},
+        {"right of the label", QPoint(label.right() + 20, label.center().y()), a, {htOnRight}},
+        {"expand button", QPoint(stateRect.left() - view->Indent() / 2 - 1, label.center().y()), a, {htOnButton}},
+        {"below the nodes", QPoint(label.center().x(), rowsBottom + 40), nullptr, {htNowhere}},
+        {"left of the window", QPoint(-5, label.center().y()), nullptr, {htToLeft}},
+        {"above the window", QPoint(10, -5), nullptr, {htAbove}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.where);
+        THitTests expected;
+        for (THitTest f : c.flags)
+            expected.Include(f);
+        EXPECT_EQ(view->GetHitTestInfoAt(c.point.x(), c.point.y()).Bits(), expected.Bits());
+        EXPECT_EQ(view->GetNodeAt(c.point.x(), c.point.y()), c.node);
+    }
+
+    // The pictures are where the hit tests say: state image, then icon.
+    QImage shot = view->Handle()->grab().toImage();
+    shot.setDevicePixelRatio(1);
+    EXPECT_EQ(QColor(shot.pixel(stateRect.center())), QColor(Qt::red));
+    EXPECT_EQ(QColor(shot.pixel(iconRect.center())), QColor(Qt::blue));
+    // b has no state index: no state picture, but the same column stays free.
+    EXPECT_NE(QColor(shot.pixel(b->StateIconRect().center())), QColor(Qt::red));
+
+    TComponent::FreeAndNil(states);
+    EXPECT_EQ(view->StateImages(), nullptr);
+    const QRect movedLabel = a->DisplayRect(true);
+    EXPECT_LT(movedLabel.left(), label.left());
+    EXPECT_TRUE(view->GetHitTestInfoAt(movedLabel.center().x(), movedLabel.center().y()).Contains(htOnLabel));
+    TComponent::FreeAndNil(images);
+    EXPECT_EQ(view->Images(), nullptr);
+}
+
+TEST_F(TreeViewTest, PropertiesShapeTheWidget)
+{
+    BuildSample();
+    EXPECT_EQ(view->Indent(), 19);
+    view->SetIndent(25);
+    EXPECT_EQ(view->Indent(), 25);
+
+    view->SetMultiSelect(true);
+    a->SetSelected(true);
+    EXPECT_EQ(view->SelectionCount(), 1);
+    QTest::mouseClick(view->Handle(), Qt::LeftButton, Qt::ControlModifier, b->DisplayRect(true).center());
+    EXPECT_EQ(view->SelectionCount(), 2);
+    EXPECT_EQ(view->SelectedNodes(), (QList<TTreeNode*>{a, b}));
+    view->SetMultiSelect(false);
+
+    view->SetAutoExpand(true);
+    int asked = 0;
+    view->OnExpanding = [&](TObject*, TTreeNode*, bool&) { ++asked; };
+    a->SetSelected(true);   // b was current (the last click)
+    EXPECT_TRUE(a->Expanded());
+    b->SetSelected(true);
+    EXPECT_TRUE(b->Expanded());
+    EXPECT_FALSE(a->Expanded());   // left behind and not an ancestor of b
+    EXPECT_EQ(asked, 2);
+    b1->SetSelected(true);   // b1 lies inside b: b stays open
+    EXPECT_TRUE(b->Expanded());
+}
+
+TEST_F(TreeViewTest, HoldersHearWhenTheViewGoes)
+{
+    class THolder : public TComponent {
+    public:
+        THolder() : TComponent(nullptr) {}
+        TComponent* held = nullptr;
+        void Notification(TComponent* c, TOperation op) override
+        {
+            TComponent::Notification(c, op);
+            if (op == opRemove && c == held) {
+                // The view is whole when the notice comes: its nodes are still there.
+                nodesAtNotice = static_cast<TCustomTreeView*>(c)->Items()->Count();
+                held = nullptr;
+            }
+        }
+        int nodesAtNotice = -1;
+    } holder;
+    BuildSample();
+    holder.held = view;
+    view->FreeNotification(&holder);
+    TComponent::FreeAndNil(view);
+    EXPECT_EQ(holder.held, nullptr);
+    EXPECT_EQ(holder.nodesAtNotice, 6);
+}
+
+class TTreeTestForm : public TForm {
+    Q_OBJECT
+public:
+    Q_INVOKABLE explicit TTreeTestForm(TComponent* AOwner) : TForm(AOwner) {}
+    Q_INVOKABLE void trvListChange(TObject* Sender, TTreeNode* Node)
+    {
+        lastSender = Sender;
+        lastNode = Node;
+    }
+    TObject* lastSender = nullptr;
+    TTreeNode* lastNode = nullptr;
+};
+
+TEST(TreeViewResource, FormResourceCreatesTheViewByClassName)
+{
+    auto* form = new TTreeTestForm(nullptr);
+    const QString text = QStringLiteral(
+        "object frmTree: TTreeTestForm\n"
+        "  object ImageList1: TImageList\n"
+        "  end\n"
+        "  object trvList: TTreeView\n"
+        "    Align = alClient\n"
+        "    AutoExpand = True\n"
+        "    MultiSelect = True\n"
+        "    ReadOnly = True\n"
+        "    Indent = 19\n"
+        "    Images = ImageList1\n"
+        "    StateImages = ImageList1\n"
+        "    TabOrder = 0\n"
+        "    OnChange = trvListChange\n"
+        "  end\n"
+        "end\n");
+    ReadComponentResource(form, QStringLiteral("tree-test"), text);
+    auto* tree = dynamic_cast<TTreeView*>(form->FindComponent(QStringLiteral("trvList")));
+    ASSERT_NE(tree, nullptr);
+    TComponent* images = form->FindComponent(QStringLiteral("ImageList1"));
+    EXPECT_EQ(tree->Images(), images);
+    EXPECT_EQ(tree->StateImages(), images);
+    EXPECT_TRUE(tree->AutoExpand());
+    EXPECT_TRUE(tree->MultiSelect());
+    EXPECT_TRUE(tree->ReadOnly());
+    EXPECT_EQ(tree->Indent(), 19);
+    EXPECT_EQ(tree->Align(), alClient);
+
+    TTreeNode* node = tree->Items()->AddChild(nullptr, QStringLiteral("unit"));
+    node->SetSelected(true);
+    EXPECT_EQ(form->lastSender, tree);
+    EXPECT_EQ(form->lastNode, node);
+    form->Free();
+}
+
+} // namespace
+
+#include "TreeViewTest.moc"
