@@ -322,9 +322,14 @@ QStringList BudgetLiterals(const TBudgetRow& r)
             QuotedStr(r.IName), QuotedStr(r.IsSecret), QuotedStr(r.BkId), QuotedStr(r.IpId), MoneyLiteral(r.Cents)};
 }
 
+int DefaultRowsPerStatement(TADOConnection* conn)
+{
+    return TSqlDialect(conn->Provider()).IsPostgres() ? 100 : 500;
+}
+
 TBatchInsert::TBatchInsert(TADOConnection* conn, QString table, QString columns, int rowsPerStatement)
     : FConn(conn), FHead(u"insert into "_s + table + u" ("_s + columns + u") values "_s),
-      FRowsPerStatement(std::max(1, rowsPerStatement))
+      FRowsPerStatement(rowsPerStatement > 0 ? rowsPerStatement : DefaultRowsPerStatement(conn))
 {
 }
 

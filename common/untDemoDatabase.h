@@ -108,10 +108,15 @@ extern const char* const PubDeptColumns;
 extern const char* const PubMoneyKindColumns;
 extern const char* const BusiBudgetColumns;
 
-// Collects rows and writes them with multi-row inserts of `rowsPerStatement` rows.
+// Rows per multi-row insert that load fastest on the connection's database: PostgreSQL
+// parses long VALUES lists more than proportionally slower, SQLite does not.
+int DefaultRowsPerStatement(TADOConnection* conn);
+
+// Collects rows and writes them with multi-row inserts of `rowsPerStatement` rows
+// (0: the connection's default).
 class TBatchInsert {
 public:
-    TBatchInsert(TADOConnection* conn, QString table, QString columns, int rowsPerStatement = 500);
+    TBatchInsert(TADOConnection* conn, QString table, QString columns, int rowsPerStatement = 0);
     void Add(const QStringList& literals);
     void Flush();
     qint64 Written() const { return FWritten; }
