@@ -1,6 +1,8 @@
 #include "print/untDetailSql.h"
 
+#include "common/untDataBase.h"
 #include "common/untSqlDialect.h"
+#include "plugin/untDefConnection.h"
 
 #include <QStringList>
 #include <array>
@@ -121,7 +123,7 @@ TLevelRange LevelRange(const QString& eidPrefix, int maxLeafClass)
 {
     TLevelRange range;
     range.First = int(eidPrefix.size() / 3);
-    if (eidPrefix.right(3) == "001")
+    if (RightText(eidPrefix, 3) == "001")
         range.First -= 1;
     range.Last = std::max(range.First, maxLeafClass);
     return range;
@@ -138,3 +140,33 @@ QString MaxLeafClassSql(const QString& eidPrefix)
            "%'  and leafflag='1' ";
 }
 
+
+int MaxLeafClass(const QString& eidPrefix)
+{
+    IARQueryPtr query;
+    if (!OpenDefQuery(MaxLeafClassSql(eidPrefix), query))
+        throw TExceptReport("查询单位级次失败：" + LastDefQueryError());
+    TARQuery* rows = query->Query();
+    if (rows->RecordCount() == 0)
+        return 0;
+    rows->First();
+    const QString text = rows->FieldByName("class")->AsString().trimmed();
+    // A null maximum (no leaf unit under the prefix) is empty text and counts as 0.
+    return text.isEmpty() ? 0 : int(text.toDouble());
+}
+
+QString BuildDetailSql(const TReportSelection& selection)
+{
+    TAdoConn* conn = GetDefConnection();
+    if (!conn)
+        throw TExceptReport("没有可用的数据库连接Def！");
+    TDetailSqlInputs in;
+    in.Year = selection.Year;
+    in.EidPrefix = selection.FEidPrefix;
+    in.BType = selection.FBType;
+    in.FundCode = selection.FundCode;
+    in.UnitName = selection.FUnitName;
+    in.Small = IsSmallBranch();
+    in.MaxLeafClass = MaxLeafClass(selection.FEidPrefix);
+    return BuildDetailSql(conn->Dialect(), in);
+}

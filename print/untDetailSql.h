@@ -22,7 +22,7 @@ TALLYLEAF_DECLARE_EXCEPTION(TExceptReport, Exception);
 
 // The selection of the print window, as the report reads it. The window fills it from its
 // fields and controls; the report functions only read it, except BuildTitles, which writes
-// FTitle and FSubTitle.
+// FTitle and FSubTitle. The login unit and department mode are read from the host context.
 struct TReportSelection {
     int Year = 0;              // data year of the host
     QString FEidPrefix;        // unit code prefix; "eid like prefix%" selects the unit and below
@@ -31,7 +31,6 @@ struct TReportSelection {
     QString FundCode;          // its mid code (FundKindCodeByName), empty when none or not found
     QString FUnitName;         // unit name that heads the titles and names the totals
     QString BTypeText;         // text of the indicator type list (cobBType)
-    QString LoginCode;         // login unit code (empty when nobody is logged in)
     QString TemplateFolder;    // host parameter 11, used unchanged as a prefix of the file name
     QString FTitle;            // written by BuildTitles
     QString FSubTitle;         // written by BuildTitles

@@ -1,11 +1,34 @@
 #include "print/untReportFill.h"
 
+#include "common/untDataBase.h"
+#include "plugin/untDefConnection.h"
+#include "print/CELL50Lib_TLB.h"
+
+#include <QFileInfo>
+#include <array>
 #include <cmath>
 
 namespace {
 
 const QString StateCapitalTemplate = QStringLiteral("指标明细表_国有资本cll5.cll");
 const QString OtherTemplate = QStringLiteral("指标明细表_非国有资本cll5.cll");
+
+// Column widths of the split amounts on the general template when they are not kept.
+struct TColumnWidth {
+    int Column;
+    int Width;
+};
+constexpr std::array<TColumnWidth, 6> ReducedWidths{
+    {{13, 112}, {14, 112}, {15, 0}, {16, 112}, {17, 112}, {18, 1}}};
+
+constexpr int FirstColumn = 1;
+constexpr int LastColumn = 18;
+constexpr int AmountAlign = 34;
+constexpr int TotalNameAlign = 36;
+constexpr int UnitNameAlign = 32;
+constexpr int TotalStyle = 2;
+constexpr int UnitStyle = 0;
+constexpr double SplitThreshold = 0.001;
 
 // Decimal digits of a magnitude rounded to two places, half away from zero. The value is
 // first taken to 15 significant digits, so 1.005 (stored a hair below) rounds as written.
@@ -54,7 +77,113 @@ QString GroupThousands(const QString& digits, const QString& separator)
     return out;
 }
 
+void WriteAmount(TCell5& sheet, int column, int row, double value, bool asNumbers)
+{
+    sheet.SetCellAlign(column, row, 0, AmountAlign);
+    if (asNumbers)
+        sheet.SetCellNumber(column, row, 0, value);
+    else
+        sheet.SetCellText(column, row, 0, FormatAmount(value));
+}
+
+void StyleRow(TCell5& sheet, int row, bool total)
+{
+    for (int c = FirstColumn; c <= LastColumn; ++c)
+        sheet.SetCellStyle(c, row, 0, total ? TotalStyle : UnitStyle);
+    sheet.SetCellAlign(5, row, 0, total ? TotalNameAlign : UnitNameAlign);
+}
+
+// Finish follows Start whatever happens while rows are written.
+class TProgressScope {
+public:
+    TProgressScope(TReportProgress* progress, int max) : FProgress(progress)
+    {
+        if (FProgress)
+            FProgress->Start(max);
+    }
+    ~TProgressScope()
+    {
+        if (FProgress)
+            FProgress->Finish();
+    }
+    TProgressScope(const TProgressScope&) = delete;
+    TProgressScope& operator=(const TProgressScope&) = delete;
+
+private:
+    TReportProgress* FProgress;
+};
+
+// Sequence numbers and unit marks run on through the whole report: a unit's first row carries
+// its number, mark, code and name; its further rows leave those cells alone.
+class TRowWriter {
+public:
+    TRowWriter(TCell5& sheet, const TSpecialAccounts& special, bool asNumbers)
+        : FSheet(sheet), FSpecial(special), FAsNumbers(asNumbers)
+    {
+    }
+
+    void Write(const TDetailRow& row)
+    {
+        FSheet.SetRowCount(FSheet.GetRowCount(0) + 1, 0);
+        const int r = FSheet.GetRowCount(0) - 1;
+        FSheet.SetCellText(3, r, 0, row.issecret);
+        if (row.eid != FPrevious || row.eid.isEmpty())
+            WriteUnitHead(row, r);
+        const std::array<const QString*, 6> texts{&row.lei, &row.kuan, &row.xiang, &row.bname, &row.iid, &row.iname};
+        for (size_t k = 0; k < texts.size(); ++k)
+            FSheet.SetCellText(6 + int(k), r, 0, *texts[k]);
+        WriteAmount(FSheet, 12, r, row.summ, FAsNumbers);
+        const std::array<double, 6> splits{row.dnjb, row.dnxm, row.dnqt, row.jyjb, row.jyxm, row.jyqt};
+        for (size_t k = 0; k < splits.size(); ++k)
+            if (splits[k] > SplitThreshold)
+                WriteAmount(FSheet, 13 + int(k), r, splits[k], FAsNumbers);
+        StyleRow(FSheet, r, row.eid.isEmpty());
+        FSheet.SetRowHeight(1, FSheet.GetRowFitHeight(r), r, 0);
+    }
+
+private:
+    void WriteUnitHead(const TDetailRow& row, int r)
+    {
+        FPrevious = row.eid;
+        QString mark;
+        if (!row.eid.isEmpty()) {
+            FSheet.SetCellText(2, r, 0, QString::number(FCounter++));
+            if (FSpecial.IsSpecialAccount(row.eid))
+                mark = "*";
+        }
+        FSheet.SetCellText(4, r, 0, mark + row.eid);
+        FSheet.SetCellText(5, r, 0, row.ename);
+    }
+
+    TCell5& FSheet;
+    const TSpecialAccounts& FSpecial;
+    const bool FAsNumbers;
+    int FCounter = 1;
+    QString FPrevious;
+};
+
+void LoadTemplate(TCell5& sheet, const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable())
+        throw TExceptReport("报表模板文件" + path + "不存在或无法读取！");
+    if (sheet.OpenSheetFile(path, QString()) != 1)
+        throw TExceptReport("报表模板文件" + path + "无法打开：" + sheet.LastError());
+}
+
 } // namespace
+
+void TSpecialAccounts::Load(const QString& eidPrefix)
+{
+    FCodes.clear();
+    const QString sql = "select eid from pubdept where specialaccount='是' and eid like '" + SqlEscape(eidPrefix) + "%'";
+    IARQueryPtr query;
+    if (!OpenDefQuery(sql, query))
+        throw TExceptReport("查询专户单位失败：" + LastDefQueryError());
+    TARQuery* rows = query->Query();
+    for (rows->First(); !rows->Eof(); rows->Next())
+        FCodes.insert(rows->FieldByName("eid")->AsString());
+}
 
 QString FundLabel(const QString& fundCode)
 {
@@ -100,3 +229,67 @@ QString FormatAmount(double value, const QLocale& locale)
     return value < 0 && !zero ? "-" + text : text;
 }
 
+TDetailRow ReadDetailRow(const TDataSet& query)
+{
+    TDetailRow row;
+    auto text = [&](const char* name) { return query.FieldByName(name)->AsString(); };
+    auto amount = [&](const char* name) { return query.FieldByName(name)->AsFloat(); };
+    row.issecret = text("issecret");
+    row.eid = text("eid");
+    row.ename = text("ename");
+    row.lei = text("lei");
+    row.kuan = text("kuan");
+    row.xiang = text("xiang");
+    row.bname = text("bname");
+    row.iid = text("iid");
+    row.iname = text("iname");
+    row.summ = amount("summ");
+    row.dnjb = amount("dnjb");
+    row.dnxm = amount("dnxm");
+    row.dnqt = amount("dnqt");
+    row.jyjb = amount("jyjb");
+    row.jyxm = amount("jyxm");
+    row.jyqt = amount("jyqt");
+    return row;
+}
+
+int WriteDetailRows(TCell5& sheet, TDataSet& query, const TSpecialAccounts& special, bool asNumbers,
+                    TReportProgress* progress)
+{
+    TProgressScope scope(progress, query.RecordCount());
+    TRowWriter writer(sheet, special, asNumbers);
+    int written = 0;
+    for (query.First(); !query.Eof(); query.Next()) {
+        if (progress)
+            progress->Step();
+        writer.Write(ReadDetailRow(query));
+        ++written;
+    }
+    sheet.DeleteRows(7, 1, 0);
+    return written;
+}
+
+void FillSheet(TCell5& sheet, const TReportSelection& selection, const QString& fundCode, bool asNumbers,
+               TReportProgress* progress)
+{
+    LoadTemplate(sheet, selection.TemplateFolder + TemplateFileName(fundCode));
+    if (!KeepTemplateWidths(fundCode, IsDeptLogin(), selection.FEidPrefix, LoginUnitCode()))
+        for (const TColumnWidth& w : ReducedWidths)
+            sheet.SetColumnWidth(1, w.Width, w.Column, 0);
+    sheet.SetWorkbookReadonly(true);
+    sheet.SetCellText(2, 1, 0, selection.FTitle);
+    sheet.SetCellText(6, 2, 0, selection.FSubTitle);
+    sheet.SetCellText(6, 3, 0, QString::number(selection.Year) + "年预算构成");
+
+    // The fund code picks the template and the fund condition of the statement alike.
+    TReportSelection statement = selection;
+    statement.FundCode = fundCode;
+    IARQueryPtr query;
+    if (!OpenDefQuery(BuildDetailSql(statement), query))
+        throw TExceptReport("提取指标明细数据失败：" + LastDefQueryError());
+    if (query->Query()->RecordCount() == 0)
+        return;
+    TSpecialAccounts special;
+    special.Load(selection.FEidPrefix);
+    WriteDetailRows(sheet, *query->Query(), special, asNumbers, progress);
+}

@@ -11,7 +11,7 @@
 #include <QString>
 
 class TCell5;
-class IARQuery;
+class TDataSet;
 
 // One row of the detail statement.
 struct TDetailRow {
@@ -76,7 +76,7 @@ bool KeepTemplateWidths(const QString& fundCode, bool deptLogin, const QString& 
 QString FormatAmount(double value, const QLocale& locale = QLocale::system());
 
 // The current row of an open detail query.
-TDetailRow ReadDetailRow(IARQuery& query);
+TDetailRow ReadDetailRow(const TDataSet& query);
 
 // Loads the fund's template into the sheet, sets widths and titles, runs the detail statement
 // on the "Def" connection and writes its rows. Raises TExceptReport when the template cannot
@@ -87,5 +87,5 @@ void FillSheet(TCell5& sheet, const TReportSelection& selection, const QString& 
 
 // Writes the rows of an open detail query after the template's rows (the part of FillSheet
 // after the query has been opened). Returns the number of rows written.
-int WriteDetailRows(TCell5& sheet, IARQuery& query, const TSpecialAccounts& special, bool asNumbers,
+int WriteDetailRows(TCell5& sheet, TDataSet& query, const TSpecialAccounts& special, bool asNumbers,
                     TReportProgress* progress);

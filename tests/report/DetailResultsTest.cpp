@@ -1,0 +1,171 @@
+// The report statement executed on SQLite and PostgreSQL, row by row against the independent
+// computation: randomly generated budget data sets and selections, and cases chosen by hand
+// (quotes in codes and names, a unit with a three-character code, empty levels).
+#include "print/untDetailSql.h"
+#include "tests/report/ReportCompare.h"
+#include "tests/report/ReportFixture.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/TestSupport.h"
+
+using namespace reportref;
+using namespace reporttest;
+
+namespace {
+
+TReportSelection Selection(const TReportHost& host, const TSelectionCase& c)
+{
+    TReportSelection s;
+    s.Year = host.Year();
+    s.FEidPrefix = c.Prefix;
+    s.FBType = c.BType;
+    s.FundCode = c.Fund;
+    s.FUnitName = c.UnitName;
+    return s;
+}
+
+QString Label(std::uint32_t seed, const TSelectionCase& c)
+{
+    return QString("seed %1, prefix '%2', type %3, fund '%4', login %5 mode %6")
+        .arg(seed)
+        .arg(c.Prefix, c.BType, c.Fund, c.LoginCode, c.DeptMode);
+}
+
+// Runs one selection on the host's data and compares it with the computation; the number of
+// rows the statement returned.
+int CheckSelection(TReportHost& host, const TBudgetData& data, const TSelectionCase& c, const QString& label)
+{
+    host.SetLogin(c.LoginCode, c.DeptMode);
+    const TReportQuery query{host.Year(), c.Prefix, c.BType, c.Fund, c.UnitName,
+                             SmallBranch(data.Depts, c.LoginCode, c.DeptMode)};
+    const QList<TReportLine> expected = ExpectedReport(data.Lines, data.Depts, query);
+    QString error;
+    const QList<TReportLine> actual = RunDetailQuery(BuildDetailSql(Selection(host, c)), &error);
+    if (!error.isEmpty()) {
+        ADD_FAILURE() << label.toStdString() << ": " << error.toStdString();
+        return 0;
+    }
+    const QString difference = CompareReports(actual, expected);
+    EXPECT_TRUE(difference.isEmpty()) << label.toStdString() << "\n" << difference.toStdString();
+    return int(actual.size());
+}
+
+class DetailResultsTest : public ::testing::TestWithParam<QString> {};
+
+TEST_P(DetailResultsTest, RandomDataSetsMatchTheComputation)
+{
+    TReportHost host(GetParam());
+    DBTEST_REQUIRE_READY(host.Database());
+    const std::uint32_t seeds = GetParam() == "sqlite" ? 40 : 16;
+    int rowsSeen = 0;
+    for (std::uint32_t seed = 1; seed <= seeds; ++seed) {
+        const TBudgetData data = RandomBudgetData(seed, host.Year());
+        host.CreateReportTables();
+        host.LoadData(data);
+        for (const TSelectionCase& c : RandomSelections(data, seed * 7919u, 12)) {
+            rowsSeen += CheckSelection(host, data, c, Label(seed, c));
+        }
+        if (HasFailure())
+            return;
+    }
+    EXPECT_GT(rowsSeen, int(seeds) * 20) << "the generated data sets should give reports with rows";
+}
+
+// A data set small enough to state every case of the rules by hand.
+TBudgetData HandData(int year)
+{
+    TBudgetData data;
+    data.Year = year;
+    data.Funds = {"11", "12"};
+    data.Depts = {{"1'1", "引号'单位", "0", 0, "否"},     {"1'1001", "下级'单位", "1", 1, "是"},
+                  {"101", "市财政局", "0", 0, "否"},     {"101001", "教育局", "0", 1, "是"},
+                  {"101001001", "一中", "1", 2, "否"},   {"101002", "卫生局", "0", 1, "否"},
+                  {"101002001", "一院", "1", 2, "否"},   {"101002002", "二院", "1", 2, "是"},
+                  {"101002002001", "分院", "1", 3, "否"}, {"102", "空单位", "1", 0, "否"}};
+    auto line = [&](const char* eid, const char* ename, const char* bkid, const char* ipid, double money,
+                    const char* bid = "2050101", const char* iid = "0001") {
+        TBudgetLine l;
+        l.DataYear = year;
+        l.Eid = eid;
+        l.Ename = ename;
+        l.Status = "1";
+        l.BType = "1";
+        l.Mid = "11";
+        l.Bid = bid;
+        l.Bname = QString("科目") + bid;
+        l.Iid = iid;
+        l.Iname = QString("项目") + iid;
+        l.IsSecret = "1";
+        l.Bkid = bkid;
+        l.Ipid = ipid;
+        l.Money = money;
+        data.Lines << l;
+    };
+    line("1'1", "引号'单位", "21", "11", 10);
+    line("1'1001", "下级'单位", "22", "19", 20);
+    line("101", "市财政局", "21", "12", 30, "2010101");
+    line("101001", "教育局", "21", "17", 40);
+    line("101001", "教育局", "22", "22", 5, "2050101", "0002");
+    line("101001001", "一中", "21", "18", 60);
+    line("101002001", "一院", "21", "11", 70);
+    line("101002001", "一院", "21", "11", -70, "2050101", "0002");   // cancels nothing: other iid
+    line("101002002", "二院", "21", "11", -25);                     // negative sum: no row
+    line("101002002001", "分院", "23", "11", 15);                   // no split column
+    return data;
+}
+
+TEST_P(DetailResultsTest, HandPickedCases)
+{
+    TReportHost host(GetParam());
+    DBTEST_REQUIRE_READY(host.Database());
+    const TBudgetData data = HandData(host.Year());
+    host.CreateReportTables();
+    host.LoadData(data);
+    const QList<TSelectionCase> cases{
+        {"1'1", "1", "11", "引号'单位", "1'1001", "0"},      // quotes in prefix and name
+        {"1'1001", "1", "", "下级'单位", "1'1001", "1"},
+        {"101", "1", "11", "市财政局", "101001", "0"},       // the three-character unit at level 1
+        {"101001", "1", "11", "教育局", "101001", "1"},       // department: its own level first
+        {"101002", "1", "11", "卫生局", "101002001", "0"},
+        {"101002002", "1", "11", "二院", "101002002001", "0"}, // small branch, negative unit sum
+        {"", "1", "11", "", "101", "0"},                     // everything from level 0
+        {"", "1", "", "", "", "0"},                          // nobody logged in
+        {"102", "1", "11", "空单位", "102", "0"},             // no rows at all
+        {"101", "0", "11", "市财政局", "101001", "0"},        // another indicator type: nothing
+    };
+    int rowsSeen = 0;
+    for (const TSelectionCase& c : cases)
+        rowsSeen += CheckSelection(host, data, c, Label(0, c));
+    EXPECT_GT(rowsSeen, 20);
+}
+
+TEST_P(DetailResultsTest, DeepestLeafClassIsReadFromTheUnits)
+{
+    TReportHost host(GetParam());
+    DBTEST_REQUIRE_READY(host.Database());
+    const TBudgetData data = HandData(host.Year());
+    host.CreateReportTables();
+    host.LoadData(data);
+    for (const char* prefix : {"", "1'1", "101", "101001", "101002", "101002002001", "9"})
+        EXPECT_EQ(MaxLeafClass(prefix), DeepestLeafClass(data.Depts, prefix)) << prefix;
+}
+
+TEST_P(DetailResultsTest, FailedLevelQueryIsAnError)
+{
+    TReportHost host(GetParam());
+    DBTEST_REQUIRE_READY(host.Database());
+    // No pubdept table: the level query fails, and the report says so instead of cutting
+    // itself down to one level.
+    try {
+        MaxLeafClass("101");
+        FAIL() << "no error";
+    } catch (const TExceptReport& e) {
+        EXPECT_TRUE(e.Message().contains("pubdept")) << e.Message().toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DetailResultsTest, ::testing::ValuesIn(dbtest::SqlBackends()),
+                         [](const auto& backend) { return backend.param.toStdString(); });
+
+} // namespace

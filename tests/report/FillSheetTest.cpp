@@ -1,0 +1,449 @@
+// Filling the report sheet: the real sheet control with the real templates, on SQLite and
+// PostgreSQL. A small data set is checked cell by cell against values worked out by hand;
+// generated data sets are checked against the filling rules applied to the statement's rows.
+#include "print/CELL50Lib_TLB.h"
+#include "print/untReportFill.h"
+#include "tests/report/ReportCompare.h"
+#include "tests/report/ReportFixture.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <QFile>
+#include <optional>
+
+#include "tests/TestSupport.h"
+
+using namespace reportref;
+using namespace reporttest;
+
+namespace {
+
+const QLocale Display = QLocale::system();
+const std::optional<double> no;   // an amount that is not written
+
+QString Money(double v) { return FormatAmount(v, Display); }
+
+class TRecordingProgress : public TReportProgress {
+public:
+    int Starts = 0, Steps = 0, Finishes = 0, Max = -1, ThrowAtStep = -1;
+    void Start(int max) override
+    {
+        ++Starts;
+        Max = max;
+    }
+    void Step() override
+    {
+        if (++Steps == ThrowAtStep)
+            throw Exception("progress stopped");
+    }
+    void Finish() override { ++Finishes; }
+};
+
+QString TemplateFolder() { return testsupport::SourceDir() + "/data/templates/"; }
+
+// A host with data and a sheet control.
+class SheetHost {
+public:
+    explicit SheetHost(const QString& backend) : Host(backend), Cell(new TCell5(nullptr)) {}
+    ~SheetHost() { Cell->Free(); }
+
+    TReportSelection Selection(const QString& prefix, const QString& unitName, const QString& fund) const
+    {
+        TReportSelection s;
+        s.Year = Host.Year();
+        s.FEidPrefix = prefix;
+        s.FBType = "1";
+        s.FundCode = fund;
+        s.FUnitName = unitName;
+        s.BTypeText = "预算数";
+        s.TemplateFolder = TemplateFolder();
+        BuildTitles(s);
+        return s;
+    }
+
+    const sheet::Sheet& Sheet() const { return Cell->Sheet(); }
+    // The text a cell shows; empty for a cell that holds nothing (writing an empty text
+    // leaves a cell empty, so the two cannot be told apart).
+    QString Shown(int col, int row) const
+    {
+        return Sheet().kind(col, row) == sheet::CellKind::Text ? Sheet().text(col, row) : QString();
+    }
+    bool Holds(int col, int row) const { return Sheet().kind(col, row) != sheet::CellKind::Empty; }
+
+    TReportHost Host;
+    TCell5* Cell;
+};
+
+TBudgetLine Line(int year, const char* eid, const char* ename, const char* bkid, const char* ipid, double money,
+                 const char* bid = "2050101", const char* iid = "0001", const char* mid = "11")
+{
+    TBudgetLine l;
+    l.DataYear = year;
+    l.Eid = eid;
+    l.Ename = ename;
+    l.Status = "1";
+    l.BType = "1";
+    l.Mid = mid;
+    l.Bid = bid;
+    l.Bname = QString("科目") + bid;
+    l.Iid = iid;
+    l.Iname = QString("项目") + iid;
+    l.IsSecret = "1";
+    l.Bkid = bkid;
+    l.Ipid = ipid;
+    l.Money = money;
+    return l;
+}
+
+TBudgetData HandData(int year)
+{
+    TBudgetData data;
+    data.Year = year;
+    data.Funds = {"11", "31"};
+    data.Depts = {{"101", "市财政局", "0", 0, "否"},       {"101001", "教育局", "0", 1, "是"},
+                  {"101001001", "一中", "1", 2, "否"},     {"101002", "卫生局", "0", 1, "否"},
+                  {"101002001", "一院", "1", 2, "否"},     {"101002002", "二院", "1", 2, "是"},
+                  {"101002002001", "分院", "1", 3, "否"},  {"201", "区财政", "0", 0, "否"},
+                  {"201001", "区本级", "1", 1, "否"},      {"301", "小数", "0", 0, "否"},
+                  {"301001", "小数单位", "1", 1, "否"}};
+    data.Lines = {Line(year, "101", "市财政局", "21", "12", 30, "2010101"),
+                  Line(year, "101001", "教育局", "21", "17", 40),
+                  Line(year, "101001", "教育局", "22", "22", 5, "2050101", "0002"),
+                  Line(year, "101001001", "一中", "21", "18", 60),
+                  Line(year, "101002001", "一院", "21", "11", 70),
+                  Line(year, "101002001", "一院", "21", "11", -70, "2050101", "0002"),
+                  Line(year, "101002002", "二院", "21", "11", -25),
+                  Line(year, "101002002001", "分院", "23", "11", 15),
+                  // a lone positive row under a total that comes out below zero
+                  Line(year, "201001", "区本级", "21", "11", 50, "2010101"),
+                  Line(year, "201001", "区本级", "21", "11", -60, "2050101"),
+                  // split amounts at the threshold
+                  Line(year, "301001", "小数单位", "21", "11", 0.001),
+                  Line(year, "301001", "小数单位", "21", "12", 0.002),
+                  Line(year, "301001", "小数单位", "23", "11", 100)};
+    return data;
+}
+
+// One expected sheet row: nullptr where the cell keeps nothing, an empty optional where an
+// amount is not written.
+struct Row {
+    const char* seq;
+    const char* code;
+    const char* name;
+    const char* bid;   // the bid code of detail rows (empty for totals)
+    double summ;
+    std::array<std::optional<double>, 6> splits;
+    bool total;
+};
+
+void ExpectRows(const SheetHost& h, const std::vector<Row>& rows, bool asNumbers)
+{
+    ASSERT_EQ(h.Sheet().rowCount(), 6 + int(rows.size()));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const int r = 7 + int(i);
+        const Row& e = rows[i];
+        auto expectCell = [&](int col, const char* text) {
+            EXPECT_EQ(h.Shown(col, r).toStdString(), text ? text : "") << "row " << r << " col " << col;
+        };
+        expectCell(2, e.seq);
+        expectCell(4, e.code);
+        expectCell(5, e.name);
+        EXPECT_EQ(h.Shown(3, r), e.total ? "" : "否") << "row " << r;
+        const QString bid = QString::fromUtf8(e.bid);
+        EXPECT_EQ(h.Shown(6, r), bid.mid(0, 3)) << "row " << r;
+        EXPECT_EQ(h.Shown(7, r), bid.mid(3, 2)) << "row " << r;
+        EXPECT_EQ(h.Shown(8, r), bid.mid(5, 2)) << "row " << r;
+        EXPECT_EQ(h.Shown(9, r), bid.isEmpty() ? "" : "科目" + bid) << "row " << r;
+        auto expectAmount = [&](int col, double value) {
+            if (asNumbers) {
+                ASSERT_EQ(h.Sheet().kind(col, r), sheet::CellKind::Number) << "row " << r << " col " << col;
+                EXPECT_DOUBLE_EQ(h.Sheet().number(col, r), value) << "row " << r << " col " << col;
+            } else {
+                EXPECT_EQ(h.Shown(col, r), Money(value)) << "row " << r << " col " << col;
+            }
+            EXPECT_EQ(h.Sheet().cellFormat(col, r).align, 34) << "row " << r << " col " << col;
+        };
+        expectAmount(12, e.summ);
+        for (size_t k = 0; k < 6; ++k) {
+            if (e.splits[k])
+                expectAmount(13 + int(k), *e.splits[k]);
+            else
+                EXPECT_FALSE(h.Holds(13 + int(k), r)) << "row " << r << " col " << 13 + k;
+        }
+        for (int c = 1; c <= 18; ++c)
+            EXPECT_EQ(h.Sheet().cellFormat(c, r).style, e.total ? 2 : 0) << "row " << r << " col " << c;
+        EXPECT_EQ(h.Sheet().cellFormat(5, r).align, e.total ? 36 : 32) << "row " << r;
+    }
+}
+
+const std::vector<Row>& HandRows()
+{
+    using S = std::array<std::optional<double>, 6>;
+    static const std::vector<Row> rows{
+        {nullptr, "", "市财政局合计", "", 125, S{15, 90, no, no, no, 5}, true},
+        {nullptr, "", "市财政局本级合计", "", 75, S{40, 30, no, no, no, 5}, true},
+        {"1", "*101001", "市财政局", "2010101", 30, S{no, 30, no, no, no, no}, false},
+        {nullptr, nullptr, nullptr, "2050101", 40, S{40, no, no, no, no, no}, false},
+        {nullptr, nullptr, nullptr, "2050101", 5, S{no, no, no, no, no, 5}, false},
+        {nullptr, "", "二级单位合计", "", 35, S{no, 60, no, no, no, no}, true},
+        {"2", "101001001", "一中", "2050101", 60, S{no, 60, no, no, no, no}, false},
+        {"3", "101002001", "一院", "2050101", 70, S{70, no, no, no, no, no}, false},
+        {nullptr, "", "三级单位合计", "", 15, S{}, true},
+        {"4", "101002002001", "分院", "2050101", 15, S{}, false}};
+    return rows;
+}
+
+class FillSheetTest : public ::testing::TestWithParam<QString> {
+protected:
+    void SetUp() override
+    {
+        FHost = std::make_unique<SheetHost>(GetParam());
+        if (FHost->Host.Database().Skipped())
+            GTEST_SKIP() << FHost->Host.Database().Error().toStdString();
+        ASSERT_TRUE(FHost->Host.Database().Ready()) << FHost->Host.Database().Error().toStdString();
+        FHost->Host.CreateReportTables();
+        FHost->Host.LoadData(HandData(FHost->Host.Year()));
+        FHost->Host.SetLogin("101001", "0");
+    }
+    SheetHost& H() { return *FHost; }
+    std::unique_ptr<SheetHost> FHost;
+};
+
+TEST_P(FillSheetTest, DisplaySheetCellByCell)
+{
+    const TReportSelection s = H().Selection("101", "市财政局", "11");
+    TRecordingProgress progress;
+    FillSheet(*H().Cell, s, "11", false, &progress);
+    EXPECT_EQ(H().Shown(2, 1), "市财政局2026年国库集中支付改革一般预算资金指标表");
+    EXPECT_EQ(H().Shown(6, 2), "（按部门预算数核定）");
+    EXPECT_EQ(H().Shown(6, 3), "2026年预算构成");
+    EXPECT_TRUE(H().Cell->WorkbookReadonly());
+    ExpectRows(H(), HandRows(), false);
+    EXPECT_EQ(progress.Starts, 1);
+    EXPECT_EQ(progress.Max, 10);
+    EXPECT_EQ(progress.Steps, 10);
+    EXPECT_EQ(progress.Finishes, 1);
+}
+
+TEST_P(FillSheetTest, ExportSheetHoldsNumbers)
+{
+    FillSheet(*H().Cell, H().Selection("101", "市财政局", "11"), "11", true, nullptr);
+    ExpectRows(H(), HandRows(), true);
+}
+
+TEST_P(FillSheetTest, NoFundTitleHasNoLabel)
+{
+    FillSheet(*H().Cell, H().Selection("101", "市财政局", ""), "", false, nullptr);
+    EXPECT_EQ(H().Shown(2, 1), "市财政局2026年国库集中支付改革指标表");
+    EXPECT_GT(H().Sheet().rowCount(), 7);
+}
+
+TEST_P(FillSheetTest, SplitsAtTheThresholdAreNotWritten)
+{
+    H().Host.SetLogin("301001", "0");   // parent "301" covers two units: a small branch
+    FillSheet(*H().Cell, H().Selection("301001", "小数单位", "11"), "11", false, nullptr);
+    using S = std::array<std::optional<double>, 6>;
+    ExpectRows(H(), {{nullptr, "", "小数单位本级合计", "", 100.003, S{no, 0.002, no, no, no, no}, true},
+                     {"1", "301001", "小数单位", "2050101", 100.003, S{no, 0.002, no, no, no, no}, false}},
+               false);
+    EXPECT_EQ(H().Shown(12, 8), "100.00");
+    EXPECT_EQ(H().Shown(14, 8), "0.00");
+}
+
+TEST_P(FillSheetTest, LoneRowIsWritten)
+{
+    // A small branch whose level total comes out below zero: one positive row remains.
+    H().Host.SetLogin("201001", "0");
+    TRecordingProgress progress;
+    FillSheet(*H().Cell, H().Selection("201001", "区本级", "11"), "11", false, &progress);
+    using S = std::array<std::optional<double>, 6>;
+    ExpectRows(H(), {{"1", "201001", "区本级", "2010101", 50, S{50, no, no, no, no, no}, false}}, false);
+    EXPECT_EQ(progress.Max, 1);
+}
+
+TEST_P(FillSheetTest, NoRowsLeavesTheTemplateWithTitles)
+{
+    TCell5* fresh = new TCell5(nullptr);
+    ASSERT_EQ(fresh->OpenSheetFile(TemplateFolder() + TemplateFileName("12"), QString()), 1);
+    const int templateRows = fresh->Sheet().rowCount();
+    fresh->Free();
+    TRecordingProgress progress;
+    FillSheet(*H().Cell, H().Selection("101", "市财政局", "12"), "12", false, &progress);
+    EXPECT_EQ(H().Sheet().rowCount(), templateRows);
+    EXPECT_EQ(H().Shown(2, 1), "市财政局2026年国库集中支付改革政府性基金指标表");
+    EXPECT_EQ(progress.Starts, 0);
+    EXPECT_EQ(progress.Finishes, 0);
+}
+
+TEST_P(FillSheetTest, MissingTemplateIsAnErrorNamingTheFile)
+{
+    QTemporaryDir empty;
+    TReportSelection s = H().Selection("101", "市财政局", "11");
+    s.TemplateFolder = empty.path() + "/";
+    const int before = H().Cell->GetRowCount(0);
+    try {
+        FillSheet(*H().Cell, s, "11", false, nullptr);
+        FAIL() << "no error";
+    } catch (const TExceptReport& e) {
+        EXPECT_TRUE(e.Message().contains(empty.path() + "/指标明细表_非国有资本cll5.cll")) << e.Message().toStdString();
+    }
+    EXPECT_EQ(H().Cell->GetRowCount(0), before);
+}
+
+TEST_P(FillSheetTest, UnreadableTemplateIsAnError)
+{
+    QTemporaryDir folder;
+    QFile broken(folder.filePath("指标明细表_国有资本cll5.cll"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("not a template\n");
+    broken.close();
+    TReportSelection s = H().Selection("101", "市财政局", "31");
+    s.TemplateFolder = folder.path() + "/";
+    EXPECT_THROW(FillSheet(*H().Cell, s, "31", false, nullptr), TExceptReport);
+}
+
+TEST_P(FillSheetTest, FailedQueryCarriesTheDatabaseMessage)
+{
+    H().Host.Exec("drop table vwbudget");
+    TRecordingProgress progress;
+    try {
+        FillSheet(*H().Cell, H().Selection("101", "市财政局", "11"), "11", false, &progress);
+        FAIL() << "no error";
+    } catch (const TExceptReport& e) {
+        EXPECT_TRUE(e.Message().startsWith("提取指标明细数据失败")) << e.Message().toStdString();
+        EXPECT_TRUE(e.Message().contains("vwbudget")) << e.Message().toStdString();
+    }
+    EXPECT_EQ(progress.Starts, 0);
+}
+
+TEST_P(FillSheetTest, ProgressFinishesWhenWritingFails)
+{
+    TRecordingProgress progress;
+    progress.ThrowAtStep = 3;
+    EXPECT_THROW(FillSheet(*H().Cell, H().Selection("101", "市财政局", "11"), "11", false, &progress), Exception);
+    EXPECT_EQ(progress.Starts, 1);
+    EXPECT_EQ(progress.Finishes, 1);
+}
+
+// Column widths of the split amounts: kept for fund "31" (its own template) and for fund "11"
+// with a department login reporting its own unit or top-level code; narrowed otherwise.
+struct WidthCase {
+    const char* fund;
+    const char* login;
+    const char* deptMode;
+    const char* prefix;
+    bool keep;
+};
+
+class ColumnWidthTest : public ::testing::TestWithParam<std::tuple<QString, WidthCase>> {};
+
+TEST_P(ColumnWidthTest, KeptOrNarrowed)
+{
+    const auto& [backend, c] = GetParam();
+    SheetHost h(backend);
+    DBTEST_REQUIRE_READY(h.Host.Database());
+    h.Host.CreateReportTables();
+    h.Host.LoadData(HandData(h.Host.Year()));
+    h.Host.SetLogin(c.login, c.deptMode);
+    FillSheet(*h.Cell, h.Selection(c.prefix, "单位", c.fund), c.fund, false, nullptr);
+
+    TCell5* plain = new TCell5(nullptr);
+    ASSERT_EQ(plain->OpenSheetFile(TemplateFolder() + TemplateFileName(c.fund), QString()), 1);
+    const std::array<int, 6> narrowed{112, 112, 0, 112, 112, 1};
+    for (int col = 13; col <= 18; ++col) {
+        const int expected = c.keep ? plain->Sheet().columnWidth(col) : narrowed[size_t(col - 13)];
+        EXPECT_EQ(h.Sheet().columnWidth(col), expected) << c.fund << " " << c.login << " " << c.prefix << " col " << col;
+    }
+    for (int col = 1; col <= 12; ++col)
+        EXPECT_EQ(h.Sheet().columnWidth(col), plain->Sheet().columnWidth(col)) << "col " << col;
+    plain->Free();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FundsAndLogins, ColumnWidthTest,
+    ::testing::Combine(::testing::ValuesIn(dbtest::SqlBackends()),
+                       ::testing::Values(WidthCase{"31", "101002", "0", "101002", true},
+                                         WidthCase{"31", "101001", "1", "101001", true},
+                                         WidthCase{"11", "101001", "1", "101001", true},
+                                         WidthCase{"11", "101001", "1", "101", true},
+                                         WidthCase{"11", "101001", "1", "101002", false},
+                                         WidthCase{"11", "101001", "0", "101001", false},
+                                         WidthCase{"11", "101002001", "1", "101002001", false},
+                                         WidthCase{"12", "101001", "1", "101001", false},
+                                         WidthCase{"", "101001", "1", "101001", false})));
+
+INSTANTIATE_TEST_SUITE_P(Backends, FillSheetTest, ::testing::ValuesIn(dbtest::SqlBackends()),
+                         [](const auto& backend) { return backend.param.toStdString(); });
+
+// Generated data sets: the sheet against the filling rules applied to the statement's rows.
+void ExpectSheetFollowsRows(const SheetHost& h, const QList<TReportLine>& rows, const QList<TDeptLine>& depts,
+                            const QString& label)
+{
+    ASSERT_EQ(h.Sheet().rowCount(), rows.isEmpty() ? 7 : 6 + int(rows.size())) << label.toStdString();
+    QString previous;
+    int counter = 1;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const TReportLine& row = rows[i];
+        const int r = 7 + int(i);
+        const bool head = row.Eid != previous || row.Eid.isEmpty();
+        QString seq, code, name;
+        if (head) {
+            previous = row.Eid;
+            if (!row.Eid.isEmpty())
+                seq = QString::number(counter++);
+            code = (!row.Eid.isEmpty() && MarkedSpecial(depts, row.Eid) ? "*" : "") + row.Eid;
+            name = row.Ename;
+        }
+        const std::string where = label.toStdString() + " row " + std::to_string(r);
+        EXPECT_EQ(h.Shown(2, r), seq) << where;
+        EXPECT_EQ(h.Shown(3, r), row.IsSecret) << where;
+        EXPECT_EQ(h.Shown(4, r), code) << where;
+        EXPECT_EQ(h.Shown(5, r), name) << where;
+        const QStringList texts{row.Lei, row.Kuan, row.Xiang, row.Bname, row.Iid, row.Iname};
+        for (int k = 0; k < 6; ++k)
+            EXPECT_EQ(h.Shown(6 + k, r), texts[k]) << where << " col " << 6 + k;
+        EXPECT_EQ(h.Shown(12, r), Money(row.Summ)) << where;
+        for (size_t k = 0; k < 6; ++k) {
+            const QString split = row.Split[k] > 0.001 ? Money(row.Split[k]) : QString();
+            EXPECT_EQ(h.Shown(13 + int(k), r), split) << where << " col " << 13 + k;
+            EXPECT_EQ(h.Holds(13 + int(k), r), row.Split[k] > 0.001) << where << " col " << 13 + k;
+        }
+        EXPECT_EQ(h.Sheet().cellFormat(1, r).style, row.Eid.isEmpty() ? 2 : 0) << where;
+    }
+}
+
+class FillSheetRandomTest : public ::testing::TestWithParam<QString> {};
+
+TEST_P(FillSheetRandomTest, SheetFollowsTheStatementRows)
+{
+    SheetHost h(GetParam());
+    DBTEST_REQUIRE_READY(h.Host.Database());
+    const std::uint32_t seeds = GetParam() == "sqlite" ? 12 : 5;
+    int filled = 0;
+    for (std::uint32_t seed = 100; seed < 100 + seeds; ++seed) {
+        const TBudgetData data = RandomBudgetData(seed, h.Host.Year());
+        h.Host.CreateReportTables();
+        h.Host.LoadData(data);
+        for (const TSelectionCase& c : RandomSelections(data, seed, 4)) {
+            h.Host.SetLogin(c.LoginCode, c.DeptMode);
+            TReportSelection s = h.Selection(c.Prefix, c.UnitName, c.Fund);
+            s.FBType = c.BType;
+            FillSheet(*h.Cell, s, c.Fund, false, nullptr);
+            QString error;
+            const QList<TReportLine> rows = RunDetailQuery(BuildDetailSql(s), &error);
+            ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+            const QString label = QString("seed %1 prefix '%2' fund '%3'").arg(seed).arg(c.Prefix, c.Fund);
+            ExpectSheetFollowsRows(h, rows, data.Depts, label);
+            filled += int(rows.size());
+            if (HasFailure())
+                return;
+        }
+    }
+    EXPECT_GT(filled, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, FillSheetRandomTest, ::testing::ValuesIn(dbtest::SqlBackends()),
+                         [](const auto& backend) { return backend.param.toStdString(); });
+
+} // namespace

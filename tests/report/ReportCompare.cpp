@@ -1,0 +1,112 @@
+#include "tests/report/ReportCompare.h"
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+
+#include "plugin/untDefConnection.h"
+
+using reportref::TReportLine;
+
+namespace reporttest {
+
+namespace {
+
+auto OrderKey(const TReportLine& r) { return std::tie(r.OrderId, r.Eid, r.Bid, r.Iid); }
+
+auto FullKey(const TReportLine& r)
+{
+    return std::make_tuple(r.OrderId, r.Eid, r.Bid, r.Iid, r.IsSecret, r.Ename, r.Bname, r.Iname, r.Summ);
+}
+
+QList<TReportLine> Canonical(QList<TReportLine> rows)
+{
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const TReportLine& a, const TReportLine& b) { return FullKey(a) < FullKey(b); });
+    return rows;
+}
+
+bool Near(double a, double b) { return std::fabs(a - b) <= 1e-6 * std::max(1.0, std::fabs(b)); }
+
+bool SameRow(const TReportLine& a, const TReportLine& b)
+{
+    if (std::tie(a.OrderId, a.IsSecret, a.Eid, a.Ename, a.Bid, a.Bname, a.Iid, a.Iname, a.Lei, a.Kuan, a.Xiang) !=
+        std::tie(b.OrderId, b.IsSecret, b.Eid, b.Ename, b.Bid, b.Bname, b.Iid, b.Iname, b.Lei, b.Kuan, b.Xiang))
+        return false;
+    if (!Near(a.Summ, b.Summ))
+        return false;
+    for (size_t k = 0; k < 6; ++k)
+        if (!Near(a.Split[k], b.Split[k]))
+            return false;
+    return true;
+}
+
+} // namespace
+
+QString Describe(const TReportLine& r)
+{
+    QString text = QString("[%1|%2|%3|%4|%5|%6|%7|%8|%9|%10|%11| %12 |")
+                       .arg(r.OrderId)
+                       .arg(r.IsSecret, r.Eid, r.Ename, r.Bid, r.Bname, r.Iid, r.Iname, r.Lei)
+                       .arg(r.Kuan, r.Xiang)
+                       .arg(r.Summ);
+    for (double v : r.Split)
+        text += " " + QString::number(v);
+    return text + "]";
+}
+
+QList<TReportLine> ReadReportLines(TDataSet& rows)
+{
+    QList<TReportLine> lines;
+    auto text = [&](const char* name) { return rows.FieldByName(name)->AsString(); };
+    for (rows.First(); !rows.Eof(); rows.Next()) {
+        TReportLine r;
+        r.OrderId = rows.FieldByName("orderid")->AsInteger();
+        r.IsSecret = text("issecret");
+        r.Eid = text("eid");
+        r.Ename = text("ename");
+        r.Bid = text("bid");
+        r.Bname = text("bname");
+        r.Iid = text("iid");
+        r.Iname = text("iname");
+        r.Lei = text("lei");
+        r.Kuan = text("kuan");
+        r.Xiang = text("xiang");
+        r.Summ = rows.FieldByName("summ")->AsFloat();
+        const char* splits[] = {"dnjb", "dnxm", "dnqt", "jyjb", "jyxm", "jyqt"};
+        for (size_t k = 0; k < 6; ++k)
+            r.Split[k] = rows.FieldByName(splits[k])->AsFloat();
+        lines << r;
+    }
+    return lines;
+}
+
+QList<TReportLine> RunDetailQuery(const QString& sql, QString* error)
+{
+    IARQueryPtr query;
+    if (!OpenDefQuery(sql, query)) {
+        *error = LastDefQueryError();
+        return {};
+    }
+    return ReadReportLines(*query->Query());
+}
+
+QString CompareReports(const QList<TReportLine>& actual, const QList<TReportLine>& expected)
+{
+    for (qsizetype i = 1; i < actual.size(); ++i)
+        if (OrderKey(actual[i]) < OrderKey(actual[i - 1]))
+            return QString("row %1 out of order: %2 after %3").arg(i).arg(Describe(actual[i]), Describe(actual[i - 1]));
+    const QList<TReportLine> a = Canonical(actual);
+    const QList<TReportLine> e = Canonical(expected);
+    for (qsizetype i = 0; i < std::min(a.size(), e.size()); ++i)
+        if (!SameRow(a[i], e[i]))
+            return QString("row %1 differs:\n  got      %2\n  expected %3").arg(i).arg(Describe(a[i]), Describe(e[i]));
+    if (a.size() != e.size())
+        return QString("%1 rows, expected %2; first extra: %3")
+            .arg(a.size())
+            .arg(e.size())
+            .arg(a.size() > e.size() ? Describe(a[e.size()]) : Describe(e[a.size()]));
+    return QString();
+}
+
+} // namespace reporttest

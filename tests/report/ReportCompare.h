@@ -1,0 +1,25 @@
+#pragma once
+// Reading the report statement's result and comparing it with the independent computation.
+#include "tests/report/reference/ReportReference.h"
+
+#include <QList>
+#include <QString>
+
+class TDataSet;
+
+namespace reporttest {
+
+// Every row of an open detail query, all columns.
+QList<reportref::TReportLine> ReadReportLines(TDataSet& rows);
+
+// Runs the report statement of the selection on "Def" and reads it; a failure to open is a
+// test failure carrying the database's message.
+QList<reportref::TReportLine> RunDetailQuery(const QString& sql, QString* error);
+
+// Empty when equal: the rows come in report order (level, code, bid, iid; rows that tie on
+// those may come in any order) and hold the expected values. Otherwise the first difference.
+QString CompareReports(const QList<reportref::TReportLine>& actual, const QList<reportref::TReportLine>& expected);
+
+QString Describe(const reportref::TReportLine& row);
+
+} // namespace reporttest

@@ -1,0 +1,93 @@
+#include "tests/report/ReportFixture.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include "common/untDataBase.h"
+#include "plugin/PlugInGlobals.h"
+
+namespace reporttest {
+
+TReportHost::TReportHost(const QString& backend, int year)
+    : FDatabase(std::make_unique<dbtest::ScratchDatabase>(backend))
+{
+    FManager = new TDbManager(nullptr);
+    FManager->SetLoginPrompt(false);
+    FDef = FManager->CreateConnection(nullptr);
+    FDef->SetProvider(FDatabase->Provider());
+    FDef->SetConnectionString(FDatabase->ConnectionString());
+    FManager->AddConnection(FDef, "Def");
+    FPub.Year = year;
+    FPub.DbManager = FManager;
+    FPub.HostOptions = &FOptions;
+    FPub.LoginUnit = nullptr;
+    FContext.PubVariable = &FPub;
+    SetPlugInContext(&FContext);
+}
+
+TReportHost::~TReportHost()
+{
+    SetPlugInContext(nullptr);
+    FManager->FreeConnections();
+    FManager->Free();
+}
+
+void TReportHost::SetLogin(const QString& code, const QString& deptMode)
+{
+    FLogin.Code.Value = code.isEmpty() ? QVariant() : QVariant(code);
+    FPub.LoginUnit = code.isEmpty() ? nullptr : &FLogin;
+    FOptions.DeptMode = deptMode;
+}
+
+void TReportHost::Exec(const QString& sql)
+{
+    FDef->Execute(sql);
+}
+
+void TReportHost::CreateReportTables()
+{
+    const bool pg = FDatabase->Backend() == "postgresql";
+    const QString money = pg ? "numeric(18,3)" : "numeric(18,3)";
+    Exec("drop table if exists pubdept");
+    Exec("drop table if exists vwbudget");
+    Exec("create table pubdept (eid varchar(40) primary key, peid varchar(40), ename varchar(200), "
+         "leafflag varchar(1), replaceflag varchar(1), useflag varchar(1), class integer, specialaccount varchar(4))");
+    Exec("create table vwbudget (datayear integer, eid varchar(40), ename varchar(200), status varchar(2), "
+         "BType varchar(2), mid varchar(4), bid varchar(10), bname varchar(100), iid varchar(20), "
+         "iname varchar(200), issecret varchar(2), bkid varchar(4), ipid varchar(4), BudgMoney " + money + ")");
+}
+
+void TReportHost::LoadData(const reportref::TBudgetData& data)
+{
+    QSqlDatabase db = FDef->Database();
+    auto fail = [](const QSqlQuery& q) { throw Exception("test data not written: " + q.lastError().text()); };
+    db.transaction();
+    QSqlQuery q(db);
+    q.prepare("insert into pubdept (eid, peid, ename, leafflag, replaceflag, useflag, class, specialaccount) "
+              "values (?, ?, ?, ?, '0', '0', ?, ?)");
+    for (const reportref::TDeptLine& d : data.Depts) {
+        q.addBindValue(d.Eid);
+        q.addBindValue(d.Eid.left(d.Eid.size() - 3));
+        q.addBindValue(d.Ename);
+        q.addBindValue(d.LeafFlag);
+        q.addBindValue(d.Class);
+        q.addBindValue(d.SpecialAccount);
+        if (!q.exec())
+            fail(q);
+    }
+    q.prepare("insert into vwbudget (datayear, eid, ename, status, BType, mid, bid, bname, iid, iname, issecret, "
+              "bkid, ipid, BudgMoney) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    for (const reportref::TBudgetLine& l : data.Lines) {
+        for (const QVariant& v : {QVariant(l.DataYear), QVariant(l.Eid), QVariant(l.Ename), QVariant(l.Status),
+                                  QVariant(l.BType), QVariant(l.Mid), QVariant(l.Bid), QVariant(l.Bname),
+                                  QVariant(l.Iid), QVariant(l.Iname), QVariant(l.IsSecret), QVariant(l.Bkid),
+                                  QVariant(l.Ipid), QVariant(l.Money)})
+            q.addBindValue(v);
+        if (!q.exec())
+            fail(q);
+    }
+    db.commit();
+}
+
+} // namespace reporttest

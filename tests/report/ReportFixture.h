@@ -1,0 +1,54 @@
+#pragma once
+// A host for the report units in tests: a scratch database on one back end registered as the
+// "Def" connection of a real TDbManager, with the year, login unit and department mode of a
+// host context. Budget data go in either as the budget database's own tables and view (the
+// demo data) or as plain tables of the report's columns (generated data sets).
+#include "tests/db/DbTestSupport.h"
+#include "tests/report/reference/RandomBudget.h"
+
+#include <QString>
+#include <memory>
+
+#include "plugin/PlugInContext.h"
+
+class TAdoConn;
+
+namespace reporttest {
+
+class TFixedLoginUnit : public TLoginUnit {
+public:
+    TLoginItem Code;
+    TLoginItem* GetValue(int) override { return &Code; }
+};
+
+class TReportHost {
+public:
+    explicit TReportHost(const QString& backend, int year = 2026);
+    ~TReportHost();
+    TReportHost(const TReportHost&) = delete;
+    TReportHost& operator=(const TReportHost&) = delete;
+
+    dbtest::ScratchDatabase& Database() { return *FDatabase; }
+    TAdoConn* Def() const { return FDef; }
+    int Year() const { return FPub.Year; }
+
+    // The login unit (an empty code: nobody logged in) and the host's department mode.
+    void SetLogin(const QString& code, const QString& deptMode);
+
+    // Runs statements that return no rows; raises with the database's message.
+    void Exec(const QString& sql);
+    // Plain tables pubdept and vwbudget with the columns the report reads, emptied.
+    void CreateReportTables();
+    void LoadData(const reportref::TBudgetData& data);
+
+private:
+    std::unique_ptr<dbtest::ScratchDatabase> FDatabase;
+    TDbManager* FManager = nullptr;
+    TAdoConn* FDef = nullptr;
+    THostOptions FOptions;
+    TFixedLoginUnit FLogin;
+    TPubVariable FPub;
+    TPlugInContext FContext;
+};
+
+} // namespace reporttest
