@@ -447,6 +447,12 @@ void TWinControl::RemoveControl(TControl* control)
         Realign();
 }
 
+void TWinControl::Loaded()
+{
+    TControl::Loaded();
+    Realign();
+}
+
 void TWinControl::EnableAlign()
 {
     if (FAlignLock > 0 && --FAlignLock == 0)
@@ -462,7 +468,9 @@ bool TWinControl::eventFilter(QObject* watched, QEvent* event)
 
 void TWinControl::Realign()
 {
-    if (FAlignLock > 0 || FAligning || HasState(csDestroying))
+    // While a resource is being read the children's designed places decide their order,
+    // so nothing moves until Loaded.
+    if (FAlignLock > 0 || FAligning || HasState(csDestroying) || HasState(csLoading))
         return;
     FAligning = true;
     QRect rect = ClientRect();

@@ -281,6 +281,7 @@ public:
     // Places the aligned children (see the header comment).
     void Realign();
     void DisableAlign() { ++FAlignLock; }
+    void Loaded() override;
     void EnableAlign();
     // Children in tab order, depth first (the order in which Enter and Tab move).
     QList<TWinControl*> TabOrderList() const;

@@ -223,12 +223,14 @@ void TCustomForm::SetFormVisible(bool visible)
     }
     if (FSubWindow) {
         Widget()->show();
+        FChangingState = true;
         if (FWindowState == wsMaximized)
             FSubWindow->showMaximized();
         else if (FWindowState == wsMinimized)
             FSubWindow->showMinimized();
         else
             FSubWindow->showNormal();
+        FChangingState = false;
     } else if (FWindowState == wsMaximized) {
         window->showMaximized();
     } else {
@@ -467,10 +469,14 @@ bool TCustomForm::eventFilter(QObject* watched, QEvent* event)
         if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && FWindowState == wsNormal
             && !FSubWindow->isMaximized() && !FSubWindow->isMinimized())
             StoreBounds(FSubWindow->geometry());
-        if (event->type() == QEvent::WindowStateChange) {
-            FWindowState = FSubWindow->isMaximized() ? wsMaximized
-                           : FSubWindow->isMinimized() ? wsMinimized
-                                                       : wsNormal;
+        if (event->type() == QEvent::WindowStateChange && !FChangingState) {
+            // Only the user's maximize and minimize count; activation changes the state too.
+            const Qt::WindowStates mask = Qt::WindowMaximized | Qt::WindowMinimized;
+            const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+            if ((change->oldState() & mask) != (FSubWindow->windowState() & mask))
+                FWindowState = FSubWindow->isMaximized() ? wsMaximized
+                               : FSubWindow->isMinimized() ? wsMinimized
+                                                           : wsNormal;
         }
         return false;
     }
@@ -780,9 +786,7 @@ protected:
         auto* widget = qobject_cast<QWidget*>(watched);
         if (!widget || IsPropagation(widget, event))
             return false;
-        FLastEvent = event;
-        FLastType = event->type();
-        FLastReceiver = widget;
+        Remember(widget, event);
         if (FApp->DispatchMessage(widget, event))
             return true;
         if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
@@ -795,17 +799,37 @@ protected:
 private:
     // Qt hands an unaccepted key or mouse event on to the parents of its receiver;
     // the platform's message went to one window only.
+    // Key events travel as the same object; mouse events as copies with the same
+    // time and screen position.
     bool IsPropagation(QWidget* widget, QEvent* event) const
     {
-        if (event != FLastEvent || event->type() != FLastType || !FLastReceiver)
+        if (event->type() != FLastType || !FLastReceiver || !widget->isAncestorOf(FLastReceiver))
             return false;
-        return widget->isAncestorOf(FLastReceiver);
+        if (event == FLastEvent)
+            return true;
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)
+            return false;
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        return mouse->timestamp() == FLastTimestamp && mouse->globalPosition() == FLastGlobalPos;
+    }
+    void Remember(QWidget* widget, QEvent* event)
+    {
+        FLastEvent = event;
+        FLastType = event->type();
+        FLastReceiver = widget;
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            FLastTimestamp = mouse->timestamp();
+            FLastGlobalPos = mouse->globalPosition();
+        }
     }
 
     TApplication* FApp;
     const QEvent* FLastEvent = nullptr;
     QEvent::Type FLastType = QEvent::None;
     QPointer<QWidget> FLastReceiver;
+    quint64 FLastTimestamp = 0;
+    QPointF FLastGlobalPos;
 };
 
 TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner)

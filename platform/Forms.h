@@ -254,6 +254,7 @@ private:
     bool FPositioned = false;
     bool FClosing = false;
     bool FInKeyPreview = false;
+    bool FChangingState = false;
 };
 
 class TForm : public TCustomForm {
@@ -295,8 +296,6 @@ public:
     // Runs a common dialog (save dialog): DialogHook answers when set (tests,
     // headless runs), else the dialog is shown. True when the user confirmed.
     virtual bool ExecuteDialog(TCommonDialog* dialog);
-    // Runs a form modally, used by TCustomForm::ShowModal.
-    virtual int RunModalLoop(TCustomForm* form);
 
     // The platform's message hook: every key and mouse message before its window gets
     // it; set Handled to keep it from the window.
