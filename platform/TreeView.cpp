@@ -561,10 +561,12 @@ void TCustomTreeView::SetSelected(TTreeNode* node)
     TNodeGuard previous(Selected());
     TNodeGuard current(node);
     ++FQuietChange;
-    if (node)
+    if (node) {
         FTree->setCurrentItem(node->AsItem());
-    else
+    } else {
+        FTree->setCurrentItem(nullptr);
         FTree->clearSelection();
+    }
     --FQuietChange;
     // Called from code: the change event runs here, so that its exceptions reach the
     // caller instead of unwinding through Qt.
