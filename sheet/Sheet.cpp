@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "sheet/SheetError.h"
@@ -28,7 +29,14 @@ std::uint16_t clampLength(int value)
     return static_cast<std::uint16_t>(std::clamp(value, 0, 0xFFFF));
 }
 
+std::atomic<std::uint64_t> revisionCounter{0};
+
 } // namespace
+
+void Sheet::touch()
+{
+    m_revision = ++revisionCounter;
+}
 
 Sheet::Sheet()
 {

@@ -9,6 +9,7 @@
 //
 // Every change checks its address first and throws SheetError naming the cell or
 // row, so a failed call leaves the sheet as it was.
+#include <QHash>
 #include <QString>
 #include <cstdint>
 #include <vector>
@@ -87,7 +88,8 @@ public:
     bool isReadOnly() const { return m_readOnly; }
     void setReadOnly(bool on) { m_readOnly = on; }
 
-    // Counts every change, so views and caches know when to refresh.
+    // Changes with every change, and no two sheets ever share a value (a sheet moved
+    // into another one is noticed too), so views and caches know when to refresh.
     std::uint64_t revision() const { return m_revision; }
     // Bytes held by cells, texts, formats and rows.
     std::size_t memoryUsage() const;
@@ -111,7 +113,7 @@ private:
 
     const Cell& cell(int col, int row) const;
     Cell& cellRef(int col, int row);
-    void touch() { ++m_revision; }
+    void touch();
     void modifyFormat(int col, int row, void (*change)(CellFormat&, int), int value);
 
     int m_columns = 0;

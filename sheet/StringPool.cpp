@@ -1,5 +1,9 @@
 #include "sheet/StringPool.h"
 
+#include <QHashFunctions>
+
+#include "sheet/SheetError.h"
+
 namespace sheet {
 
 StringPool::StringPool()
@@ -7,35 +11,58 @@ StringPool::StringPool()
     clear();
 }
 
-std::uint32_t StringPool::intern(const QString& text)
+void StringPool::clear()
+{
+    m_chars.clear();
+    m_offsets.assign(2, 0); // id 0 is the empty text
+    m_slots.assign(1024, 0);
+}
+
+QStringView StringPool::view(std::uint32_t id) const
+{
+    const std::uint32_t begin = m_offsets[id];
+    return QStringView(m_chars.data() + begin, static_cast<qsizetype>(m_offsets[id + 1] - begin));
+}
+
+std::size_t StringPool::slotOf(QStringView text) const
+{
+    // Linear probing; the table is kept at most half full.
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t slot = qHash(text) & mask;
+    while (m_slots[slot] != 0 && view(m_slots[slot] - 1) != text)
+        slot = (slot + 1) & mask;
+    return slot;
+}
+
+std::uint32_t StringPool::intern(QStringView text)
 {
     if (text.isEmpty())
         return 0;
-    auto it = m_ids.constFind(text);
-    if (it != m_ids.constEnd())
-        return it.value();
-    const auto id = static_cast<std::uint32_t>(m_texts.size());
-    m_texts.push_back(text);
-    m_ids.insert(text, id);
+    const std::size_t slot = slotOf(text);
+    if (m_slots[slot] != 0)
+        return m_slots[slot] - 1;
+    if (m_chars.size() + static_cast<std::size_t>(text.size()) >= 0xFFFFFFF0u)
+        throw SheetError(QStringLiteral("表格的文字总量超过上限"));
+    const auto id = static_cast<std::uint32_t>(m_offsets.size() - 1);
+    m_chars.insert(m_chars.end(), text.utf16(), text.utf16() + text.size());
+    m_offsets.push_back(static_cast<std::uint32_t>(m_chars.size()));
+    m_slots[slot] = id + 1;
+    if (size() * 2 > m_slots.size())
+        grow();
     return id;
 }
 
-void StringPool::clear()
+void StringPool::grow()
 {
-    m_texts.clear();
-    m_ids.clear();
-    m_texts.emplace_back();
+    m_slots.assign(m_slots.size() * 2, 0);
+    for (std::uint32_t id = 1; id < size(); ++id)
+        m_slots[slotOf(view(id))] = id + 1;
 }
 
 std::size_t StringPool::memoryUsage() const
 {
-    // A text is held once by the vector and shared (implicitly) by the hash key; count
-    // its characters once, plus the vector slot, the hash node and the string header.
-    std::size_t bytes = m_texts.capacity() * sizeof(QString);
-    for (const QString& s : m_texts)
-        bytes += static_cast<std::size_t>(s.capacity()) * sizeof(QChar) + 24;
-    bytes += static_cast<std::size_t>(m_ids.size()) * (sizeof(QString) + sizeof(std::uint32_t) + 16);
-    return bytes;
+    return m_chars.capacity() * sizeof(char16_t) + m_offsets.capacity() * sizeof(std::uint32_t)
+        + m_slots.capacity() * sizeof(std::uint32_t);
 }
 
 } // namespace sheet
