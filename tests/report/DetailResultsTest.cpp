@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/untDataBase.h"
+#include "common/untDemoDatabase.h"
 #include "tests/TestSupport.h"
 
 using namespace reportref;
@@ -138,6 +140,60 @@ TEST_P(DetailResultsTest, HandPickedCases)
     for (const TSelectionCase& c : cases)
         rowsSeen += CheckSelection(host, data, c, Label(0, c));
     EXPECT_GT(rowsSeen, 20);
+}
+
+// The demo city's data, taken from the demo generator's own lists (before they reach the
+// database), for every unit with the host's type and no fund, and for the top-level codes
+// with every type and fund nature.
+TBudgetData DemoData(int year)
+{
+    TDemoCatalog catalog;
+    QString error;
+    if (!TDemoCatalog::Load(catalog, &error))
+        throw Exception("demo catalog: " + error);
+    TBudgetData data;
+    data.Year = year;
+    QHash<QString, QString> names;
+    for (const TDemoUnit& u : catalog.Units) {
+        data.Depts << TDeptLine{u.Eid, u.Ename, u.Leaf ? "0" : "1", u.Class, u.Special ? "是" : "否"};
+        names.insert(u.Eid, u.Ename);
+    }
+    for (const TDemoFund& f : catalog.Funds)
+        data.Funds << f.Mid;
+    for (const TBudgetRow& r : DemoBudgetRows(catalog)) {
+        if (!names.contains(r.Eid))
+            continue;   // the view joins the unit list
+        data.Lines << TBudgetLine{r.DataYear, r.Eid, names.value(r.Eid), r.Status, r.BType, r.Mid, r.Bid, r.BName,
+                                  r.Iid, r.IName, r.IsSecret, r.BkId, r.IpId, double(r.Cents) / 100.0};
+    }
+    return data;
+}
+
+TEST_P(DetailResultsTest, DemoDatabaseMatchesTheComputation)
+{
+    TReportHost host(GetParam(), 2024);
+    DBTEST_REQUIRE_READY(host.Database());
+    QString error;
+    ASSERT_TRUE(CreateDemoDatabase(host.Def(), &error)) << error.toStdString();
+    const TBudgetData data = DemoData(host.Year());
+    ASSERT_GT(data.Lines.size(), 1000);
+    QList<TSelectionCase> cases;
+    for (const TDeptLine& d : data.Depts)
+        cases << TSelectionCase{d.Eid, "1", "", d.Ename, d.Eid, d.Eid.size() == 6 ? "1" : "0"};
+    for (const TDeptLine& d : data.Depts) {
+        if (d.Eid.size() != 3)
+            continue;
+        for (const char* type : {"0", "1", "2"})
+            for (const QString& fund : data.Funds)
+                cases << TSelectionCase{d.Eid, type, fund, d.Ename, d.Eid + "001", "1"};
+    }
+    int rowsSeen = 0;
+    for (const TSelectionCase& c : cases) {
+        rowsSeen += CheckSelection(host, data, c, Label(0, c));
+        if (HasFailure())
+            return;
+    }
+    EXPECT_GT(rowsSeen, 1000);
 }
 
 TEST_P(DetailResultsTest, DeepestLeafClassIsReadFromTheUnits)

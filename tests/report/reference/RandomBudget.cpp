@@ -26,7 +26,7 @@ void AddUnit(TRandom& rnd, TBudgetData& data, const QString& eid, int depth)
     TDeptLine dept;
     dept.Eid = eid;
     dept.Ename = (rnd.Chance(10) ? "O'" : "") + QString("单位") + eid;
-    dept.Class = int(eid.size()) / 3 - 1;
+    dept.Class = int(eid.size()) / 3;   // classes count from 1 at the three-character codes
     dept.SpecialAccount = rnd.Chance(25) ? "是" : rnd.Chance(90) ? "否" : "";
     data.Depts << dept;
     const int children = depth >= 3 ? 0 : rnd.Between(0, depth == 0 ? 4 : 3);
@@ -34,7 +34,7 @@ void AddUnit(TRandom& rnd, TBudgetData& data, const QString& eid, int depth)
     for (int k = 0; k < children; ++k)
         AddUnit(rnd, data, eid + Code3(start + k), depth + 1);
     TDeptLine& self = data.Depts[index];
-    self.LeafFlag = children == 0 ? "1" : "0";
+    self.LeafFlag = children == 0 ? "0" : "1";   // '1': units below it
     if (rnd.Chance(8))   // flags and classes that disagree with the tree
         self.LeafFlag = self.LeafFlag == "1" ? "0" : "1";
     if (rnd.Chance(5))

@@ -51,7 +51,8 @@ struct TReportLine {
     std::array<double, 6> Split{};   // dnjb, dnxm, dnqt, jyjb, jyxm, jyqt
 };
 
-// The deepest class of a leaf unit (leaf flag '1') under the prefix; 0 when there is none.
+// The highest class among the units flagged leafflag '1' under the prefix (in the budget
+// database those are the units with units below them); 0 when there is none.
 int DeepestLeafClass(const QList<TDeptLine>& depts, const QString& prefix);
 
 // A non-department login whose parent code covers at most two units.
