@@ -29,7 +29,11 @@ public:
     static inline TObject* madeWhileDying = nullptr;
 
 protected:
-    void BeforeDestruction() override { madeWhileDying = manager->RequestResource(QStringLiteral("TReentrant"), false); }
+    void BeforeDestruction() override
+    {
+        if (manager)
+            madeWhileDying = manager->RequestResource(QStringLiteral("TReentrant"), false);
+    }
 };
 
 struct TCalls {
@@ -182,6 +186,7 @@ TEST_F(ResRefManager_, ADyingComponentIsNeverHandedOut)
     EXPECT_EQ(manager->LookupResource(QStringLiteral("TReentrant")), TReentrant::madeWhileDying);
     EXPECT_EQ(manager->RefCount(), 1);
     EXPECT_EQ(GCalls.allReleased, 0);
+    TReentrant::manager = nullptr;   // the survivor goes quietly at tear-down
 }
 
 TEST_F(ResRefManager_, QueryInterfaceAnswersForTheManagerInterfaceOnly)
