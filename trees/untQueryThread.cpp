@@ -2,7 +2,10 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <condition_variable>
 #include <exception>
+#include <memory>
+#include <mutex>
 
 #include "platform/ADODB.h"
 #include "platform/Controls.h"
@@ -52,13 +55,17 @@ void TQueryThread::Resume()
 
 void TQueryThread::Run()
 {
+    QString error;
     try {
         Execute();
     } catch (const std::exception& e) {
-        FErrorText = ExceptionMessage(e);
+        error = ExceptionMessage(e);
     } catch (...) {
-        FErrorText = QStringLiteral("查询线程发生未知错误");
+        error = QStringLiteral("查询线程发生未知错误");
     }
+    // The last thing the worker does: everything it wrote is ordered before RunEnded.
+    const std::lock_guard<std::mutex> end(FEndLock);
+    FErrorText = error;
 }
 
 void TQueryThread::Execute()
@@ -74,21 +81,42 @@ void TQueryThread::Execute()
     Synchronize([this] { DoQueryOpened(); });
 }
 
+// The hand-over: the worker posts the call and sleeps until the user-interface thread
+// has run it. The mutex orders the worker's writes (the opened query) before the
+// call and the call's effects before the worker goes on, in terms that thread
+// checkers can see too.
 void TQueryThread::Synchronize(const std::function<void()>& method)
 {
-    std::exception_ptr error;
+    struct TCall {
+        std::mutex Lock;
+        std::condition_variable Done;
+        bool Finished = false;
+        std::exception_ptr Error;
+    };
+    auto call = std::make_shared<TCall>();
+    { const std::lock_guard<std::mutex> publish(call->Lock); }
     QMetaObject::invokeMethod(
         this,
-        [&] {
+        [call, &method] {
+            { const std::lock_guard<std::mutex> receive(call->Lock); }
+            std::exception_ptr error;
             try {
                 method();
             } catch (...) {
                 error = std::current_exception();
             }
+            {
+                const std::lock_guard<std::mutex> finish(call->Lock);
+                call->Error = error;
+                call->Finished = true;
+            }
+            call->Done.notify_one();
         },
-        Qt::BlockingQueuedConnection);
-    if (error)
-        std::rethrow_exception(error);
+        Qt::QueuedConnection);
+    std::unique_lock<std::mutex> wait(call->Lock);
+    call->Done.wait(wait, [&] { return call->Finished; });
+    if (call->Error)
+        std::rethrow_exception(call->Error);
 }
 
 void TQueryThread::DoQueryOpened()
@@ -105,6 +133,9 @@ void TQueryThread::DoQueryOpened()
 
 void TQueryThread::RunEnded()
 {
+    {
+        const std::lock_guard<std::mutex> end(FEndLock);
+    }
     if (!FQueryDelivered && FQuery)
         FQuery->Free();
     FQuery = nullptr;

@@ -22,6 +22,7 @@
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <mutex>
 
 #include "platform/Classes.h"
 
@@ -83,5 +84,6 @@ private:
     std::atomic<bool> FTerminated{false};
     bool FStarted = false;
     bool FQueryDelivered = false;   // written on the user-interface thread only
-    QString FErrorText;             // written by the worker before it ends
+    std::mutex FEndLock;            // orders the worker's last writes before RunEnded
+    QString FErrorText;             // written by the worker as it ends
 };
