@@ -591,7 +591,10 @@ void TCustomForm::AttachToMDIArea()
     const bool wasMaximizedChild = area->activeSubWindow() && area->activeSubWindow()->isMaximized();
     FSubWindow = area->addSubWindow(Widget());
     FSubWindow->setAttribute(Qt::WA_DeleteOnClose, false);
-    FSubWindow->setWindowIcon(QIcon());
+    // No icon of its own (Qt would show its logo).
+    QPixmap blank(16, 16);
+    blank.fill(Qt::transparent);
+    FSubWindow->setWindowIcon(QIcon(blank));
     FSubWindow->installEventFilter(this);
     FSubWindow->hide();
     if (FWindowState == wsNormal && !wasMaximizedChild)

@@ -1,0 +1,45 @@
+#pragma once
+// Loads libbTallyleaf.so, calls its ShowPlugInWindow, and unloads it once the plug-in
+// says that its last window has gone (ReleasePlugIn) — never before, since a live
+// window of the plug-in runs the plug-in's code.
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "plugin/PlugInContext.h"
+
+class PlugInLoader : public IPlugInManager {
+public:
+    explicit PlugInLoader(QString fileName = QStringLiteral("libbTallyleaf.so"));
+    ~PlugInLoader() override;
+    PlugInLoader(const PlugInLoader&) = delete;
+    PlugInLoader& operator=(const PlugInLoader&) = delete;
+
+    // The folders searched, in order: beside the executable, the build's plug-in
+    // folder, ../lib/tallyleaf beside the executable.
+    QStringList searchPaths() const;
+    // Loads the module if needed and calls ShowPlugInWindow; false (with the reason in
+    // lastError()) when the module or its entry cannot be found.
+    bool showWindow(const QString& windowName, TPlugInContext* context);
+    bool isLoaded() const { return m_handle != nullptr; }
+    QString lastError() const { return m_lastError; }
+    int releaseCount() const { return m_releaseCount; }
+
+    // IPlugInManager: the plug-in's last window has gone. The module is unloaded once
+    // the plug-in's call stack has returned.
+    void ReleasePlugIn(int32_t PlugInId) override;
+
+    // Told after the module was unloaded (the main window updates its status).
+    std::function<void()> onUnloaded;
+
+private:
+    bool load();
+    void unload();
+
+    QString m_fileName;
+    void* m_handle = nullptr;
+    TShowPlugInWindowProc m_show = nullptr;
+    QString m_lastError;
+    int m_releaseCount = 0;
+    bool m_unloadPending = false;
+};
