@@ -1,9 +1,12 @@
 #include "common/gunFolder.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QStandardPaths>
 
 namespace {
@@ -40,22 +43,39 @@ public:
             });
     }
 
+    // The folder confirmed by accept().
+    QString Chosen() const { return FChosen; }
+
     // Confirms only an existing folder inside the root; anything else keeps the
-    // chooser open (at the root, when the choice lay outside it).
+    // chooser open. The chooser may still hold an earlier selection beside what the
+    // user typed last; the last entry is the user's latest choice.
     void accept() override
     {
         const QStringList chosen = selectedFiles();
-        if (chosen.isEmpty() || !FolderExists(chosen.first()))
+        if (chosen.isEmpty() || !FolderExists(chosen.last()))
             return;
-        if (!IsInside(chosen.first(), FRoot)) {
-            setDirectory(FRoot);
+        if (!IsInside(chosen.last(), FRoot)) {
+            ClearChoice();
             return;
         }
+        FChosen = chosen.last();
         QFileDialog::accept();
     }
 
 private:
+    // Nothing chosen: a refused choice must not stay selected beside the next one.
+    // (Browsing is already kept inside the root by the directoryEntered guard.)
+    void ClearChoice()
+    {
+        for (QAbstractItemView* view : findChildren<QAbstractItemView*>())
+            if (view->selectionModel())
+                view->selectionModel()->clearSelection();
+        if (auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            edit->clear();
+    }
+
     QString FRoot;
+    QString FChosen;
 };
 
 QString StartFolder(const QString& root, const QString& folder)
@@ -84,11 +104,8 @@ bool BrowseForFolder(const QString& ATitle, const QString& ARoot, QString& AFold
 
     TFolderDialog dialog(QApplication::activeWindow(), ATitle, root);
     dialog.setDirectory(StartFolder(root, AFolder));
-    if (dialog.exec() != QDialog::Accepted)
+    if (dialog.exec() != QDialog::Accepted || dialog.Chosen().isEmpty())
         return false;
-    const QStringList chosen = dialog.selectedFiles();
-    if (chosen.isEmpty())
-        return false;
-    AFolder = QDir::cleanPath(QFileInfo(chosen.first()).absoluteFilePath());
+    AFolder = QDir::cleanPath(QFileInfo(dialog.Chosen()).absoluteFilePath());
     return true;
 }

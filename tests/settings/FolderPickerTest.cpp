@@ -196,7 +196,8 @@ TEST_F(FolderPickerTest, ARootKeepsTheChoiceInsideIt)
     EXPECT_TRUE(BrowseForFolder(Title, root, folder));
     EXPECT_EQ(driver.SeenDirectory, root);
     EXPECT_TRUE(stayedOpen);
-    EXPECT_EQ(directoryAfterRefusal, root);
+    EXPECT_TRUE(directoryAfterRefusal == root || directoryAfterRefusal.startsWith(root + u'/'))
+        << directoryAfterRefusal.toStdString();
     EXPECT_EQ(folder, Path(QStringLiteral("root/sub/deeper")));
 }
 
