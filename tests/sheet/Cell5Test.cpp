@@ -1,13 +1,18 @@
 // TCell5 driven as the report filling drives it: through its operations by id, the
 // row count convention of the control, errors that leave the sheet unchanged, the
 // template, export and PDF results, and the WorkbookReadonly property.
+#include <QApplication>
+#include <QDialog>
 #include <QFile>
+#include <QPrintPreviewWidget>
+#include <QTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "print/CELL50Lib_TLB.h"
+#include "sheet/SheetPrinter.h"
 #include "sheet/SheetView.h"
 #include "tests/sheet/SheetTestSupport.h"
 
@@ -197,4 +202,42 @@ TEST(Cell5, IsAClientAlignedControlShowingTheSheet)
     auto* view = dynamic_cast<sheet::SheetView*>(c->Widget());
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->sheet(), &c->Sheet());
+}
+
+TEST(Cell5, PreviewShowsThePaginatorsPagesAndPrintDialogCanBeCancelled)
+{
+    Cell5 c;
+    ASSERT_EQ(c->OpenSheetFile(sheettest::templatePath(false), ""), 1);
+    for (int i = 0; i < 120; ++i) {
+        c->SetRowCount(c->GetRowCount(0) + 1, 0);
+        c->SetCellText(5, c->GetRowCount(0) - 1, 0, QStringLiteral("单位%1").arg(i));
+    }
+    c->DeleteRows(7, 1, 0);
+    const sheet::SheetPrinter printer(c->Sheet());
+    const int expected = printer.paginate(sheet::SheetPrinter::pageLayout(c->Sheet().pageSetup()), 1200).pageCount();
+    ASSERT_GT(expected, 1);
+
+    int previewPages = -1;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* preview = dialog->findChild<QPrintPreviewWidget*>();
+        ASSERT_NE(preview, nullptr);
+        preview->updatePreview();
+        previewPages = preview->pageCount();
+        dialog->reject();
+    });
+    EXPECT_EQ(c->PrintPreview(0, 0), 1);
+    EXPECT_EQ(previewPages, expected);
+
+    bool asked = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        asked = dialog != nullptr;
+        if (dialog)
+            dialog->reject();
+    });
+    EXPECT_EQ(c->PrintSheet(1, 0), 0) << "cancelled in the print dialog";
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(c->LastError().isEmpty()) << "cancelling is no failure";
 }
