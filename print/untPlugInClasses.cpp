@@ -1,8 +1,9 @@
 #include "plugin/untPlugInClasses.h"
 
 #include "common/untClassRegist.h"
+#include "print/bwnTallyleaf.h"
 
 void RegisterPlugInClasses()
 {
-    // The indicator print window registers here once it exists.
+    RegClass(&TbfrmTallyleaf::staticMetaObject);
 }

@@ -1,0 +1,124 @@
+#pragma once
+// bwnTallyleaf: the indicator print window ("指标打印"). The user picks an indicator type,
+// a unit in the unit tree and a fund nature; the window shows the indicator report of that
+// choice and previews, prints or exports it, once or for every fund nature in a row.
+//
+// Every unit or type change refills the fund natures and rebuilds the report; a fund change
+// rebuilds the report. Failures (template, queries, writing files) are shown through the
+// application object, never as an empty report or a false success.
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "platform/ComCtrls.h"
+#include "platform/Dialogs.h"
+#include "platform/ExtCtrls.h"
+#include "platform/ImgList.h"
+#include "platform/Menus.h"
+#include "platform/StdCtrls.h"
+#include "plugin/wnBsTrvTC.h"
+#include "print/untDetailSql.h"
+
+class TCell5;
+class TDynamicTree;
+
+class TbfrmTallyleaf : public TfrmBsTrvTC {
+    Q_OBJECT
+    Q_CLASSINFO("FormResource", "bwnTallyleaf.form")
+public:
+    Q_INVOKABLE explicit TbfrmTallyleaf(TComponent* AOwner) : TbfrmTallyleaf(AOwner, TFormChain{}) { FinishCreate(); }
+
+    Q_INVOKABLE void FormShow(TObject* Sender);
+    Q_INVOKABLE void trvListChange(TObject* Sender, TTreeNode* Node);
+    Q_INVOKABLE void cobBTypeChange(TObject* Sender);
+    Q_INVOKABLE void cobMidChange(TObject* Sender);
+    Q_INVOKABLE void tbnExitClick(TObject* Sender);
+    Q_INVOKABLE void btnPrintViewClick(TObject* Sender);
+    Q_INVOKABLE void tbnPrintClick(TObject* Sender);
+    Q_INVOKABLE void EXCEL1Click(TObject* Sender);
+    Q_INVOKABLE void mitemExpSetClick(TObject* Sender);
+
+    // The selection as the report reads it.
+    QString BType() const { return FBType; }
+    QString EidPrefix() const { return FEidPrefix; }
+    QString UnitName() const { return FUnitName; }
+    QString Title() const { return FTitle; }
+    QString SubTitle() const { return FSubTitle; }
+
+    // The folder picker of the continuous export; BrowseForFolder unless a headless run or a
+    // test answers in the user's place.
+    std::function<bool(const QString& title, QString& folder)> FolderPicker;
+    // Where printing goes: the printer unless set. A headless run prints to PDF files: the
+    // hook gets the sheet and the file name the window gives the fund nature's report.
+    std::function<bool(TCell5& sheet, const QString& reportName)> PrintHook;
+    // The file names of the continuous export and print (the report file name without
+    // unit name): year + "年国库集中支付改革" + type + fund + "指标表" + extension.
+    QString ReportFileName(const QString& extension) const;
+    // The condition that keeps the fund natures with budget rows for the year, unit prefix,
+    // status '1' and indicator type (appended to the fund nature select).
+    QString FundListCondition() const;
+
+    // Published fields.
+    TToolButton* tbtnExcel = nullptr;
+    TToolButton* ToolButton1 = nullptr;
+    TToolButton* tbnPrintView = nullptr;
+    TToolButton* tbnPrint = nullptr;
+    TToolButton* ToolButton4 = nullptr;
+    TToolButton* tbnExit = nullptr;
+    TPanel* pnlType = nullptr;
+    TPanel* Panel1 = nullptr;
+    TLabel* Label2 = nullptr;
+    TComboBox* cobBType = nullptr;
+    TLabel* Label1 = nullptr;
+    TComboBox* cobMid = nullptr;
+    TPanel* Panel2 = nullptr;
+    TCheckBox* cbNum = nullptr;
+    TCell5* cllBudget = nullptr;
+    TCell5* cllExpExcel = nullptr;
+    TPanel* pnprocess = nullptr;
+    TLabel* Label8 = nullptr;
+    TLabel* Label6 = nullptr;
+    TProgressBar* ProgressBar1 = nullptr;
+    TDynamicTree* dtrvEid = nullptr;
+    TSaveDialog* sd = nullptr;
+    TImageList* ImageList1 = nullptr;
+    TImageList* imgList = nullptr;
+    TMenuItem* N6 = nullptr;
+    TMenuItem* N7 = nullptr;
+    TMenuItem* N8 = nullptr;
+    TMenuItem* N4 = nullptr;
+    TMenuItem* N5 = nullptr;
+    TMenuItem* N1 = nullptr;
+    TMenuItem* EXCEL1 = nullptr;
+    TMenuItem* mitemExpSet = nullptr;
+
+protected:
+    TbfrmTallyleaf(TComponent* AOwner, TFormChain chain) : TfrmBsTrvTC(AOwner, chain) {}
+    void BindFields() override;
+
+private:
+    class TProgressPanel;
+
+    void LoadUnitTree();
+    void RefreshFundList();
+    bool ShowReport();
+    bool PrepareExportSheet();
+    bool ExportToExcel();
+    bool ExportAllFunds();
+    bool ExportCurrentFund();
+    void PrintCurrentSheet();
+    // The selection with titles for the fund nature now in cobMid.
+    TReportSelection Selection();
+    void FillReport(TCell5& sheet, bool asNumbers);
+    // Raises when the unit tree could not load: a report would then cover every unit.
+    void CheckUnitTree() const;
+    void WriteWorkbook(TCell5& sheet, const QString& path);
+    void EnableOutput(bool enabled);
+
+    QString FBType;
+    QString FEidPrefix;
+    QString FUnitName;
+    QString FTitle;
+    QString FSubTitle;
+    bool FTreeLoaded = false;
+};
