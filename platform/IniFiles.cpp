@@ -174,6 +174,10 @@ public:
     TFolderLock(const QString& folder, const QString& fileName)
     {
         FFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (FFd < 0 && errno == EACCES) {
+            FLocked = false; // a folder we may write but not list: the process lock must do
+            return;
+        }
         if (FFd < 0)
             throw EInOutError(Format(QStringLiteral("不能写入设置文件“%s”：%s"), {fileName, SystemError(errno)}));
         for (int waited = 0; ::flock(FFd, LOCK_EX | LOCK_NB) != 0; waited += LockPollMs) {
@@ -191,6 +195,8 @@ public:
     }
     ~TFolderLock()
     {
+        if (FFd < 0)
+            return;
         if (FLocked)
             ::flock(FFd, LOCK_UN);
         ::close(FFd);
