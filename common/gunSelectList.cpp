@@ -112,6 +112,7 @@ void FillIndicatorTypeCombo(TComboBox* ACombo, bool AAddAll, bool AWithTemporary
     ACombo->SetItems(entries);
     const int code = HostIndicatorType();
     const int position = !AWithTemporary && code == 2 ? 0 : code;
-    // The types follow "<全部>" when it is there, so their positions move by one.
-    ACombo->SetItemIndex(AAddAll ? position + 1 : position);
+    // The position is the code itself, also when "<全部>" comes first: callers that add
+    // it read the position as the code and treat 0 as "all".
+    ACombo->SetItemIndex(position);
 }

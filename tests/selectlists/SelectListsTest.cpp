@@ -322,8 +322,8 @@ TEST(FillIndicatorTypeComboTest, TheHostsTypeIsSelected)
     const IndicatorCase cases[] = {
         {false, true, 0, 0},  {false, true, 1, 1},  {false, true, 2, 2},
         {false, false, 0, 0}, {false, false, 1, 1}, {false, false, 2, 0},
-        {true, true, 0, 1},   {true, true, 2, 3},   {true, false, 2, 1},
-        {true, false, 1, 2},
+        {true, true, 0, 0},   {true, true, 2, 2},   {true, false, 2, 0},
+        {true, false, 1, 1},
     };
     THostOptions options;
     TPubVariable env;
