@@ -186,13 +186,23 @@ QSqlDatabase TADOConnection::CreateThreadDatabase(QThread* thread)
             RaiseOpenError(detail);
         }
     }
+    bool watch = false;
     {
         QMutexLocker lock(&FLock);
         FHandles.insert(thread, THandle{name, generation});
+        watch = !IsMainThread(thread) && !FWatchedThreads.contains(thread);
+        if (watch)
+            FWatchedThreads.insert(thread);
     }
     // A worker thread's connection goes with the thread (the signal comes on that thread).
-    if (!IsMainThread(thread))
-        connect(thread, &QThread::finished, this, [this, thread] { DropThreadHandle(thread); }, Qt::DirectConnection);
+    if (watch)
+        connect(thread, &QThread::finished, this, [this, thread] {
+            {
+                QMutexLocker lock(&FLock);
+                FWatchedThreads.remove(thread);
+            }
+            DropThreadHandle(thread);
+        }, Qt::DirectConnection);
     return QSqlDatabase::database(name, false);
 }
 

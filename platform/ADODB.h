@@ -19,6 +19,7 @@
 // come with the connection string).
 #include <QHash>
 #include <QMutex>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -97,6 +98,7 @@ private:
     std::atomic<quint64> FGeneration{1};
     mutable QMutex FLock;   // guards the handles, the settings texts and the last error
     QHash<QThread*, THandle> FHandles;
+    QSet<QThread*> FWatchedThreads;   // worker threads whose end drops their handle
     mutable QString FLastError;
 };
 
