@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QImage>
+#include <cstdio>
 
 #include "host/DemoTreeWindow.h"
 #include "host/MainWindow.h"
@@ -38,6 +39,11 @@ HostCommandLine ParseHostCommandLine(const QStringList& arguments)
 
 void RunHostActions(const HostCommandLine& options, MainWindow& mainWindow)
 {
+    // Nobody answers a message box in a screenshot run: messages go to stderr.
+    if (options.screenshotOnly())
+        Application->OnException = [](TObject*, const QString& message) {
+            fprintf(stderr, "tallyleaf-host: %s\n", message.toLocal8Bit().constData());
+        };
     for (const QString& name : options.openWindows)
         mainWindow.showPlugInWindow(name);
     if (options.demoWindow) {
