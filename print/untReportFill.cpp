@@ -77,13 +77,13 @@ QString GroupThousands(const QString& digits, const QString& separator)
     return out;
 }
 
-void WriteAmount(TCell5& sheet, int column, int row, double value, bool asNumbers)
+void WriteAmount(TCell5& sheet, int column, int row, double value, bool asNumbers, const QLocale& locale)
 {
     sheet.SetCellAlign(column, row, 0, AmountAlign);
     if (asNumbers)
         sheet.SetCellNumber(column, row, 0, value);
     else
-        sheet.SetCellText(column, row, 0, FormatAmount(value));
+        sheet.SetCellText(column, row, 0, FormatAmount(value, locale));
 }
 
 void StyleRow(TCell5& sheet, int row, bool total)
@@ -132,11 +132,11 @@ public:
         const std::array<const QString*, 6> texts{&row.lei, &row.kuan, &row.xiang, &row.bname, &row.iid, &row.iname};
         for (size_t k = 0; k < texts.size(); ++k)
             FSheet.SetCellText(6 + int(k), r, 0, *texts[k]);
-        WriteAmount(FSheet, 12, r, row.summ, FAsNumbers);
+        WriteAmount(FSheet, 12, r, row.summ, FAsNumbers, FLocale);
         const std::array<double, 6> splits{row.dnjb, row.dnxm, row.dnqt, row.jyjb, row.jyxm, row.jyqt};
         for (size_t k = 0; k < splits.size(); ++k)
             if (splits[k] > SplitThreshold)
-                WriteAmount(FSheet, 13 + int(k), r, splits[k], FAsNumbers);
+                WriteAmount(FSheet, 13 + int(k), r, splits[k], FAsNumbers, FLocale);
         StyleRow(FSheet, r, row.eid.isEmpty());
         FSheet.SetRowHeight(1, FSheet.GetRowFitHeight(r), r, 0);
     }
@@ -158,6 +158,7 @@ private:
     TCell5& FSheet;
     const TSpecialAccounts& FSpecial;
     const bool FAsNumbers;
+    const QLocale FLocale = QLocale::system();   // read once per report, not per cell
     int FCounter = 1;
     QString FPrevious;
 };

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <ostream>
 
 class TDataSet;
 
@@ -23,3 +24,6 @@ QString CompareReports(const QList<reportref::TReportLine>& actual, const QList<
 QString Describe(const reportref::TReportLine& row);
 
 } // namespace reporttest
+
+// Test names and failure messages show texts as text.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << text.toStdString(); }
