@@ -15,13 +15,13 @@ QString Format(const QString& format, const QStringList& args)
     for (qsizetype i = 0; i < format.size(); ++i) {
         const QChar c = format.at(i);
         if (c == u'%' && i + 1 < format.size()) {
-            const QChar spec = format.at(i + 1);
-            if (spec == u'%') {
+            const QChar specifier = format.at(i + 1);
+            if (specifier == u'%') {
                 out += u'%';
                 ++i;
                 continue;
             }
-            if (spec == u's' || spec == u'S' || spec == u'd') {
+            if (specifier == u's' || spec == u'S' || spec == u'd') {
                 if (next < args.size())
                     out += args.at(next);
                 ++next;
