@@ -21,7 +21,7 @@ QString Format(const QString& format, const QStringList& args)
                 ++i;
                 continue;
             }
-            if (specifier == u's' || spec == u'S' || spec == u'd') {
+            if (specifier == u's' || specifier == u'S' || specifier == u'd') {
                 if (next < args.size())
                     out += args.at(next);
                 ++next;
