@@ -1,32 +1,72 @@
-// tallyleaf-host: the reference host of the plug-in. Builds the environment, shows the
-// MDI main window and loads the plug-in when the user opens "指标打印".
+// tallyleaf-host: the reference host of the plug-in. Builds the environment with the "Def"
+// database, shows the MDI main window and loads the plug-in when the user opens "指标打印";
+// with an export or print option it runs the print window headless instead and quits.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
+#include <cstdio>
 
-#include "host/HostEnvironment.h"
+#include "host/HeadlessRun.h"
 #include "host/HostCommandLine.h"
+#include "host/HostDatabase.h"
+#include "host/HostEnvironment.h"
 #include "host/MainWindow.h"
 #include "host/PlugInLoader.h"
 #include "platform/Forms.h"
 
+namespace {
+
+QStringList RawArguments(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    {
+        // A headless run needs no screen: decided before the application object exists.
+        QStringList raw = RawArguments(argc, argv);
+        const bool help = raw.contains(QStringLiteral("--help")) || raw.contains(QStringLiteral("-h"));
+        if ((TakeHeadlessOptions(raw).hasAction() || help) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tallyleaf-host"));
-    const HostCommandLine options = ParseHostCommandLine(app.arguments());
+    QStringList arguments = QApplication::arguments();
+    const HeadlessOptions headless = TakeHeadlessOptions(arguments);
+    if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h")))
+        fputs(HeadlessHelpText().toUtf8().constData(), stdout);
+    if (!headless.error.isEmpty()) {
+        fprintf(stderr, "tallyleaf-host: %s\n", headless.error.toUtf8().constData());
+        return 2;
+    }
+    HostCommandLine options = ParseHostCommandLine(arguments);
 
     InitRuntimeObjects();
     Application->SetTitle(QStringLiteral("预算管理系统"));
     int result = 0;
     {
+        HostDatabase database(headless.db, headless.provider);
+        if (!database.error().isEmpty())
+            fprintf(stderr, "tallyleaf-host: %s\n", database.error().toUtf8().constData());
+        ApplyHeadlessSettings(headless, database.isDemo(), options.settings);
         HostEnvironment environment(options.settings);
+        environment.pubVariable()->DbManager = database.manager();
         PlugInLoader loader;
         auto* mainWindow = new MainWindow(Application, environment, loader);
         Application->SetMainForm(mainWindow);
         mainWindow->Show();
-        RunHostActions(options, *mainWindow);
-        result = options.screenshotOnly() ? 0 : app.exec();
+        if (headless.hasAction()) {
+            result = RunHeadless(headless, environment);
+        } else {
+            RunHostActions(options, *mainWindow);
+            result = options.screenshotOnly() ? 0 : app.exec();
+        }
         // Windows of the plug-in are owned by the application object: free them while
         // the plug-in is still loaded.
         Application->SetMainForm(nullptr);

@@ -134,6 +134,13 @@ void TbfrmTallyleaf::LoadUnitTree()
     TAdoConn* conn = GetDefConnection();
     if (!conn)
         return; // no host database: CheckUnitTree says so
+    if (!conn->Connected()) {
+        try {
+            conn->Open();
+        } catch (const std::exception& e) {
+            throw TExceptReport("单位列表未能加载（" + ExceptionMessage(e) + "），不能生成报表。");
+        }
+    }
     const TSqlDialect& dialect = conn->Dialect();
     dtrvEid->SetAdoConn(conn);
     dtrvEid->SetSqlTable({"select eid,peid,leafflag,ename," + dialect.Concat(dialect.Concat("eid", "' '"), "ename") +

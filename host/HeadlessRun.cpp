@@ -1,0 +1,320 @@
+#include "host/HeadlessRun.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+
+#include "platform/Dialogs.h"
+#include "platform/Forms.h"
+#include "plugin/PlugInGlobals.h"
+#include "print/CELL50Lib_TLB.h"
+#include "print/bwnTallyleaf.h"
+#include "trees/untDynamicTree.h"
+
+namespace {
+
+struct OptionSpec {
+    const char* name;
+    const char* valueName;
+    const char* help;
+};
+
+const OptionSpec Specs[] = {
+    {"db", "CONN", "数据库连接串（sqlite:PATH、postgresql://…、ODBC 连接串）；缺省为内置演示数据库"},
+    {"provider", "TEXT", "数据库提供者（决定 SQL 方言）；缺省由连接串推定"},
+    {"year", "N", "数据年度；演示数据库缺省为 2024"},
+    {"login", "CODE", "登录单位编码"},
+    {"dept-mode", "TEXT", "部门模式（\"1\"：六位且以 001 结尾的登录单位算作部门）"},
+    {"indicator-type", "N", "宿主当前的指标类型：0 控制数，1 预算数，2 临时指标"},
+    {"templates", "DIR", "报表模板目录（参数11）"},
+    {"ini", "FILE", "设置文件（参数13）"},
+    {"unit", "EID|top", "选择的单位（缺省为单位树的第一个末级单位；top 为“预算单位列表”）"},
+    {"type", "0|1|2", "选择的指标类型（缺省为宿主的类型）"},
+    {"fund", "NAME", "选择的资金性质名称（缺省为第一个；空文本为不选）"},
+    {"export", "FILE", "导出当前报表为 Excel 文件后退出"},
+    {"export-dir", "DIR", "连续导出每个资金性质的报表到该目录后退出"},
+    {"pdf", "FILE", "打印当前报表到 PDF 文件后退出"},
+    {"pdf-dir", "DIR", "连续打印每个资金性质的报表为 PDF 文件到该目录后退出"},
+};
+
+bool IsSpec(const QString& name)
+{
+    for (const OptionSpec& s : Specs)
+        if (name == QLatin1String(s.name))
+            return true;
+    return false;
+}
+
+void Store(HeadlessOptions& o, const QString& name, const QString& value)
+{
+    bool ok = true;
+    if (name == "db")
+        o.db = value;
+    else if (name == "provider")
+        o.provider = value;
+    else if (name == "year")
+        o.yearSet = true, o.year = value.toInt(&ok);
+    else if (name == "login")
+        o.loginSet = true, o.login = value;
+    else if (name == "dept-mode")
+        o.deptMode = value;
+    else if (name == "indicator-type")
+        o.indicatorTypeSet = true, o.indicatorType = value.toInt(&ok);
+    else if (name == "templates")
+        o.templates = value;
+    else if (name == "ini")
+        o.ini = value;
+    else if (name == "unit")
+        o.unit = value;
+    else if (name == "type")
+        o.type = value.toInt(&ok);
+    else if (name == "fund")
+        o.fundSet = true, o.fund = value;
+    else if (name == "export")
+        o.exportFile = QFileInfo(value).absoluteFilePath();
+    else if (name == "export-dir")
+        o.exportDir = QFileInfo(value).absoluteFilePath();
+    else if (name == "pdf")
+        o.pdfFile = QFileInfo(value).absoluteFilePath();
+    else if (name == "pdf-dir")
+        o.pdfDir = QFileInfo(value).absoluteFilePath();
+    if (!ok)
+        o.error = QStringLiteral("选项--%1的值%2不是整数").arg(name, value);
+}
+
+// What the headless run saw of the window's messages.
+struct Outcome {
+    bool failed = false;
+    bool informed = false;
+    int pdfs = 0;
+};
+
+void PrintLine(FILE* stream, const QString& text)
+{
+    fprintf(stream, "%s\n", text.toUtf8().constData());
+    fflush(stream);
+}
+
+int Fail(Outcome& outcome, const QString& message)
+{
+    PrintLine(stderr, "tallyleaf-host: " + message);
+    outcome.failed = true;
+    return 1;
+}
+
+void InstallAnswers(const HeadlessOptions& options, Outcome& outcome)
+{
+    Application->OnException = [&outcome](TObject*, const QString& message) { Fail(outcome, message); };
+    Application->MessageBoxHook = [&outcome](const QString& text, const QString&, int flags) {
+        if ((flags & 0x0F) == MB_YESNO) {
+            // The file was named on the command line: replacing it is what was asked for.
+            PrintLine(stdout, text + " 是");
+            return IDYES;
+        }
+        if ((flags & 0xF0) == MB_ICONINFORMATION) {
+            PrintLine(stdout, text);
+            outcome.informed = true;
+        } else {
+            Fail(outcome, text);
+        }
+        return IDOK;
+    };
+    const QString file = options.exportFile;
+    Application->DialogHook = [file](TCommonDialog* dialog) {
+        auto* save = dynamic_cast<TSaveDialog*>(dialog);
+        if (!save || file.isEmpty())
+            return false;
+        save->SetFileName(file);
+        return true;
+    };
+}
+
+void RemoveAnswers()
+{
+    Application->OnException = nullptr;
+    Application->MessageBoxHook = nullptr;
+    Application->DialogHook = nullptr;
+}
+
+TTreeNode* FindUnitNode(TTreeView* tree, const QString& unit)
+{
+    TTreeNodes* nodes = tree->Items();
+    for (int i = 0; i < nodes->Count(); ++i) {
+        TTreeNode* node = nodes->Item(i);
+        if (unit == QLatin1String("top") ? node->AbsoluteIndex() == 0
+                                         : node->Data() && static_cast<TItemInfo*>(node->Data())->Id == unit)
+            return node;
+    }
+    return nullptr;
+}
+
+// Chooses type, unit and fund through the window's own controls and handlers.
+bool Select(TbfrmTallyleaf* form, const HeadlessOptions& options, Outcome& outcome)
+{
+    if (options.type >= 0) {
+        if (options.type >= form->cobBType->Count())
+            return !Fail(outcome, QStringLiteral("指标类型%1不存在").arg(options.type));
+        form->cobBType->SetItemIndex(options.type);
+        form->cobBTypeChange(form->cobBType);
+    }
+    if (!options.unit.isEmpty() && !outcome.failed) {
+        TTreeNode* node = FindUnitNode(form->trvList, options.unit);
+        if (!node)
+            return !Fail(outcome, QStringLiteral("单位%1不在单位列表中").arg(options.unit));
+        if (form->trvList->Selected() == node)
+            form->trvListChange(form->trvList, node);
+        else
+            form->trvList->SetSelected(node);
+    }
+    if (options.fundSet && !outcome.failed) {
+        if (options.fund.isEmpty()) {
+            form->cobMid->SetItemIndex(-1);
+        } else {
+            form->cobMid->SetText(options.fund);
+            if (form->cobMid->ItemIndex() < 0)
+                return !Fail(outcome, QStringLiteral("资金性质%1不在列表中（该单位和指标类型没有这种资金）").arg(options.fund));
+        }
+        form->cobMidChange(form->cobMid);
+    }
+    return !outcome.failed;
+}
+
+void WritePdf(TCell5& sheet, const QString& path, Outcome& outcome)
+{
+    if (sheet.ExportPdfFile(path) != 1)
+        throw Exception(QStringLiteral("打印到%1失败：%2").arg(path, sheet.LastError()));
+    ++outcome.pdfs;
+}
+
+void Act(TbfrmTallyleaf* form, const HeadlessOptions& options, Outcome& outcome)
+{
+    const bool continuous = !options.exportDir.isEmpty() || !options.pdfDir.isEmpty();
+    form->cbNum->SetChecked(continuous);
+    if (!options.exportFile.isEmpty() || !options.exportDir.isEmpty()) {
+        const QString dir = options.exportDir;
+        form->FolderPicker = [dir](const QString&, QString& folder) {
+            folder = dir;
+            return true;
+        };
+        if (!form->tbtnExcel->Enabled()) {
+            Fail(outcome, QStringLiteral("导出excel不可用：该单位和指标类型没有资金性质"));
+            return;
+        }
+        form->tbtnExcel->Click();
+        if (!outcome.failed && !outcome.informed)
+            Fail(outcome, QStringLiteral("没有导出任何文件"));
+        return;
+    }
+    const QString file = options.pdfFile;
+    const QString dir = options.pdfDir;
+    form->PrintHook = [file, dir, &outcome](TCell5& sheet, const QString& reportName) {
+        WritePdf(sheet, file.isEmpty() ? QDir(dir).filePath(reportName + ".pdf") : file, outcome);
+        return true;
+    };
+    if (!form->tbnPrint->Enabled()) {
+        Fail(outcome, QStringLiteral("打印不可用：该单位和指标类型没有资金性质"));
+        return;
+    }
+    form->tbnPrint->Click();
+    if (!outcome.failed && outcome.pdfs == 0)
+        Fail(outcome, QStringLiteral("没有打印任何报表"));
+}
+
+} // namespace
+
+HeadlessOptions TakeHeadlessOptions(QStringList& arguments)
+{
+    HeadlessOptions options;
+    QStringList rest;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments.at(i);
+        QString name = arg.startsWith("--") ? arg.mid(2) : QString();
+        QString value;
+        const int eq = int(name.indexOf('='));
+        const bool inlineValue = eq >= 0;
+        if (inlineValue) {
+            value = name.mid(eq + 1);
+            name = name.left(eq);
+        }
+        if (i == 0 || !IsSpec(name)) {
+            rest << arg;
+            continue;
+        }
+        if (!inlineValue) {
+            if (i + 1 >= arguments.size()) {
+                options.error = QStringLiteral("选项--%1缺少值").arg(name);
+                continue;
+            }
+            value = arguments.at(++i);
+        }
+        Store(options, name, value);
+    }
+    arguments = rest;
+    return options;
+}
+
+QString HeadlessHelpText()
+{
+    QString text = QStringLiteral("数据库与无界面运行选项（给出导出或打印选项时不打开窗口）：\n");
+    for (const OptionSpec& s : Specs)
+        text += QStringLiteral("  --%1 %2\n      %3\n").arg(QLatin1String(s.name), QLatin1String(s.valueName),
+                                                        QString::fromUtf8(s.help));
+    text += QStringLiteral("退出状态：0 成功；否则非零，错误写到标准错误。\n\n");
+    return text;
+}
+
+QString DefaultTemplateFolder()
+{
+    const QString source = QStringLiteral(TALLYLEAF_SOURCE_DIR) + "/data/templates/";
+    const QString exeDir = QCoreApplication::applicationDirPath();
+    // A host run from its build tree reads the source tree's templates.
+    if (!exeDir.startsWith(QStringLiteral(TALLYLEAF_SOURCE_DIR) + "/") && QFileInfo::exists(exeDir + "/../share/tallyleaf/templates"))
+        return QDir::cleanPath(exeDir + "/../share/tallyleaf/templates") + "/";
+    return source;
+}
+
+void ApplyHeadlessSettings(const HeadlessOptions& options, bool demoDatabase, HostSettingsValues& settings)
+{
+    if (options.yearSet)
+        settings.year = options.year;
+    else if (demoDatabase && settings.year == 0)
+        settings.year = 2024; // the last year of the demo city's data
+    if (options.loginSet)
+        settings.loginUnitCode = options.login;
+    else if (demoDatabase && settings.loginUnitCode == QLatin1String("001001"))
+        settings.loginUnitCode = QStringLiteral("105001"); // the demo city's finance bureau
+    if (!options.deptMode.isEmpty())
+        settings.deptMode = options.deptMode;
+    if (options.indicatorTypeSet)
+        settings.indicatorType = options.indicatorType;
+    QString templates = options.templates.isEmpty() ? settings.templateFolder : options.templates;
+    if (templates.isEmpty())
+        templates = DefaultTemplateFolder();
+    // Host parameter 11 is a prefix of the file names: it ends with a separator.
+    if (!templates.endsWith('/'))
+        templates += '/';
+    settings.templateFolder = templates;
+    if (!options.ini.isEmpty())
+        settings.iniFileName = options.ini;
+}
+
+int RunHeadless(const HeadlessOptions& options, HostEnvironment& environment)
+{
+    Outcome outcome;
+    SetPlugInContext(environment.context());
+    InstallAnswers(options, outcome);
+    TbfrmTallyleaf* form = nullptr;
+    try {
+        form = new TbfrmTallyleaf(Application);
+        form->Show();
+        if (!outcome.failed && Select(form, options, outcome))
+            Act(form, options, outcome);
+    } catch (const std::exception& e) {
+        Fail(outcome, ExceptionMessage(e));
+    }
+    if (form)
+        form->Free();
+    RemoveAnswers();
+    return outcome.failed ? 1 : 0;
+}

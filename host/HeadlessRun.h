@@ -1,0 +1,53 @@
+#pragma once
+// The host's headless mode: the indicator print window itself, created offscreen and driven
+// as a user drives it (indicator type, unit, fund nature, then export or print), with the
+// save dialog, folder picker and message boxes answered from the command line. Messages
+// meant for the user go to standard error (errors) or standard output (information).
+//
+// Also the options of the host's database ("Def") and environment, which the GUI uses too.
+#include <QString>
+#include <QStringList>
+
+#include "host/HostEnvironment.h"
+
+struct HeadlessOptions {
+    QString db;              // --db: connection string; empty: the embedded demo database
+    QString provider;        // --provider
+    bool yearSet = false;
+    int year = 0;            // --year
+    bool loginSet = false;
+    QString login;           // --login
+    QString deptMode;        // --dept-mode
+    bool indicatorTypeSet = false;
+    int indicatorType = 1;   // --indicator-type
+    QString templates;       // --templates (host parameter 11)
+    QString ini;             // --ini (host parameter 13)
+    QString unit;            // --unit EID|top; empty: the window's first leaf
+    int type = -1;           // --type 0|1|2; -1: the host's type
+    bool fundSet = false;
+    QString fund;            // --fund NAME; "" selects no fund nature
+    QString exportFile;      // --export FILE
+    QString exportDir;       // --export-dir DIR
+    QString pdfFile;         // --pdf FILE
+    QString pdfDir;          // --pdf-dir DIR
+    QString error;           // a malformed option
+
+    bool hasAction() const
+    {
+        return !exportFile.isEmpty() || !exportDir.isEmpty() || !pdfFile.isEmpty() || !pdfDir.isEmpty();
+    }
+};
+
+// Takes the headless and database options out of `arguments` (the rest is the GUI's).
+HeadlessOptions TakeHeadlessOptions(QStringList& arguments);
+// The help text of those options.
+QString HeadlessHelpText();
+// Writes the options into the environment values (year, login, templates, ...).
+void ApplyHeadlessSettings(const HeadlessOptions& options, bool demoDatabase, HostSettingsValues& settings);
+// The template folder when none is given: the source tree's data/templates/ for a build-tree
+// host, else the install prefix's share folder. Ends with a separator.
+QString DefaultTemplateFolder();
+
+// Runs the action; the environment's context must hold the "Def" database. Returns the
+// process exit status (0 success).
+int RunHeadless(const HeadlessOptions& options, HostEnvironment& environment);
