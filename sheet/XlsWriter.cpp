@@ -21,6 +21,7 @@ constexpr unsigned Black = 8;
 constexpr unsigned AutoColour = 0x7FFF;
 constexpr int FirstCustomColour = 16;
 constexpr int PaletteSize = 56;
+constexpr int MaxCellText = 32767;
 
 void record(QByteArray& out, unsigned type, const QByteArray& data)
 {
@@ -130,7 +131,7 @@ private:
                     const QString t = m_sheet.text(c, r);
                     if (!m_stringIds.contains(t)) {
                         m_stringIds.insert(t, static_cast<std::uint32_t>(m_strings.size()));
-                        m_strings.push_back(t);
+                        m_strings.push_back(t.left(MaxCellText)); // Excel's limit for one cell
                     }
                 }
     }

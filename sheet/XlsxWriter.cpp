@@ -126,6 +126,8 @@ bool writeWorkbook(const Sheet& sheet, const QString& stagingPath, const QString
     for (const CellRange& m : sheet.merges()) {
         if (!ok)
             break;
+        if (m.firstRow == m.lastRow && m.firstCol == m.lastCol)
+            continue; // a one-cell range merges nothing, and libxlsxwriter refuses it
         ok = check(worksheet_merge_range(ws, static_cast<lxw_row_t>(m.firstRow - 1),
                                          static_cast<lxw_col_t>(m.firstCol - 1), static_cast<lxw_row_t>(m.lastRow - 1),
                                          static_cast<lxw_col_t>(m.lastCol - 1), "",
@@ -142,7 +144,8 @@ bool writeWorkbook(const Sheet& sheet, const QString& stagingPath, const QString
             lxw_format* f = formats[static_cast<std::size_t>(fi)];
             switch (sheet.kind(c, r)) {
             case CellKind::Text:
-                ok = check(worksheet_write_string(ws, row, col, sheet.text(c, r).toUtf8().constData(), f), path, error);
+                ok = check(worksheet_write_string(ws, row, col, sheet.text(c, r).left(32767).toUtf8().constData(), f),
+                           path, error);
                 break;
             case CellKind::Number:
                 ok = check(worksheet_write_number(ws, row, col, sheet.number(c, r), f), path, error);

@@ -30,7 +30,7 @@ QString runProgram(const QString& program, const QStringList& args)
 {
     QProcess p;
     p.start(program, args);
-    if (!p.waitForFinished(120000)) {
+    if (!p.waitForFinished(280000)) {
         ADD_FAILURE() << program.toStdString() << " did not finish";
         return {};
     }
@@ -41,10 +41,13 @@ QString runProgram(const QString& program, const QStringList& args)
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-QJsonObject readWorkbook(const QString& path)
+QJsonObject readWorkbook(const QString& path, bool lastRowOnly)
 {
     const QString script = testsupport::SourceDir() + QStringLiteral("/tests/sheet/read_workbook.py");
-    const QString out = runProgram(QStringLiteral("/usr/bin/python3"), {script, path});
+    QStringList args{script, path};
+    if (lastRowOnly)
+        args << QStringLiteral("--last-row");
+    const QString out = runProgram(QStringLiteral("/usr/bin/python3"), args);
     return QJsonDocument::fromJson(out.toUtf8()).object();
 }
 

@@ -12,7 +12,8 @@ QString templatePath(bool stateCapital);
 // The non-state-capital template filled with `rows` demo rows.
 sheet::Sheet demoSheet(int rows, bool amountsAsNumbers);
 // What the workbook at `path` holds, as read_workbook.py prints it.
-QJsonObject readWorkbook(const QString& path);
+// With lastRowOnly, just the row count and the last row's values (large .xls files).
+QJsonObject readWorkbook(const QString& path, bool lastRowOnly = false);
 // Runs a program; its standard output, or a failed test when it does not exit 0.
 QString runProgram(const QString& program, const QStringList& args);
 

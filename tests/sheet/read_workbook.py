@@ -33,6 +33,21 @@ def xls_footer(path):
     return None
 
 
+def read_xls_last_row(path):
+    """Row count and the last row's values only: for very large workbooks."""
+    import xlrd
+    sheet = xlrd.open_workbook(path, on_demand=True).sheet_by_index(0)
+    r = sheet.nrows - 1
+    cells = {}
+    for c in range(sheet.ncols):
+        cell = sheet.cell(r, c)
+        if cell.ctype == xlrd.XL_CELL_NUMBER:
+            cells["%d,%d" % (r, c)] = ["number", cell.value]
+        elif cell.ctype == xlrd.XL_CELL_TEXT:
+            cells["%d,%d" % (r, c)] = ["text", cell.value]
+    return {"rows": sheet.nrows, "cols": sheet.ncols, "cells": cells}
+
+
 def read_xls(path):
     import xlrd
     book = xlrd.open_workbook(path, formatting_info=True)
@@ -107,7 +122,10 @@ def read_xlsx(path):
 
 def main():
     path = sys.argv[1]
-    data = read_xlsx(path) if path.lower().endswith(".xlsx") else read_xls(path)
+    if "--last-row" in sys.argv[2:]:
+        data = read_xls_last_row(path)
+    else:
+        data = read_xlsx(path) if path.lower().endswith(".xlsx") else read_xls(path)
     json.dump(data, sys.stdout, ensure_ascii=False)
 
 
