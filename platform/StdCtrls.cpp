@@ -189,9 +189,8 @@ TComboBox::TComboBox(TComponent* AOwner) : TWinControl(AOwner, new QComboBox)
 {
     SetTabStop(true);
     SetBounds(0, 0, 145, 20);
-    Combo()->setEditable(true);
-    Combo()->setInsertPolicy(QComboBox::NoInsert);
     RegisterEvent("OnChange", &OnChange);
+    SetStyle(csDropDown);
     // `activated` comes from the user only; code that sets the index stays silent.
     QObject::connect(Combo(), &QComboBox::activated, this, [this] {
         CallHandlerSafely(this, [this] { OnChange(this); });
@@ -210,9 +209,12 @@ void TComboBox::SetStyle(TComboBoxStyle style)
         return;
     const bool editable = style == csDropDown || style == csSimple;
     Combo()->setEditable(editable);
-    if (editable) {
+    // The line edit of an editable box reports typing (once per edit widget: Qt makes a
+    // new one whenever the box becomes editable again).
+    if (editable && Combo()->lineEdit() && Combo()->lineEdit() != FWatchedEdit) {
+        FWatchedEdit = Combo()->lineEdit();
         Combo()->setInsertPolicy(QComboBox::NoInsert);
-        QObject::connect(Combo()->lineEdit(), &QLineEdit::textEdited, this, [this] {
+        QObject::connect(FWatchedEdit, &QLineEdit::textEdited, this, [this] {
             CallHandlerSafely(this, [this] { OnChange(this); });
         });
     }

@@ -3,6 +3,8 @@
 //
 // Change events follow the platform: OnChange of a drop-down list fires when the
 // user picks an entry, never when code sets ItemIndex or Text.
+#include <QLineEdit>
+#include <QPointer>
 #include <QStringList>
 
 #include "platform/Controls.h"
@@ -10,7 +12,6 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 
 class TLabel : public TControl {
@@ -148,6 +149,7 @@ public:
 private:
     QComboBox* Combo() const;
     TComboBoxStyle FStyle = csDropDown;
+    QPointer<QLineEdit> FWatchedEdit;
     int FItemHeight = 12;
 };
 

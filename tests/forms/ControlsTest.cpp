@@ -1,6 +1,7 @@
 // Controls: the Align layout, change events that code does not raise, the radio
 // group's range rules, buttons that end a modal form, splitters and tool bars.
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -127,6 +128,22 @@ TEST_F(ControlsOnForm, ComboItemIndexFromCodeFiresNoChangeButTheUserDoes)
     EXPECT_EQ(cob->ItemIndex(), 1);
     EXPECT_EQ(cob->Text(), QStringLiteral("b"));
     EXPECT_EQ(changes, 1);
+}
+
+TEST_F(ControlsOnForm, EditableComboReportsTypingOnceAfterStyleChanges)
+{
+    auto* cob = new TComboBox(form);
+    cob->SetParent(form);
+    cob->SetStyle(csDropDownList);
+    cob->SetStyle(csDropDown);
+    cob->SetStyle(csDropDown);
+    int changes = 0;
+    cob->OnChange = [&](TObject*) { ++changes; };
+    cob->SetText(QStringLiteral("from code"));
+    EXPECT_EQ(changes, 0);
+    QTest::keyClick(static_cast<QComboBox*>(cob->Widget())->lineEdit(), Qt::Key_X);
+    EXPECT_EQ(changes, 1);
+    EXPECT_TRUE(cob->Text().endsWith(QLatin1Char('x')));
 }
 
 TEST_F(ControlsOnForm, ComboOutOfRangeIndexSelectsNothing)
