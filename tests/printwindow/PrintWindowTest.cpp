@@ -1,0 +1,259 @@
+// The print window as a user drives it: show, tree, types, fund natures, print, export.
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <map>
+#include <memory>
+
+#include "common/untDataBase.h"
+#include "common/untDemoDatabase.h"
+#include "plugin/PlugInGlobals.h"
+#include "print/CELL50Lib_TLB.h"
+#include "print/bwnTallyleaf.h"
+#include "tests/TestSupport.h"
+#include "tests/db/DbTestSupport.h"
+#include "tests/forms/FormsTestSupport.h"
+#include "tests/report/ReportFixture.h"
+#include "trees/untDynamicTree.h"
+
+namespace {
+
+using reporttest::TReportHost;
+
+constexpr int DemoYear = 2024;
+
+// One demo database per back end for the whole binary: filling it is the slow part.
+TReportHost& DemoHost(const QString& backend)
+{
+    static std::map<QString, std::unique_ptr<TReportHost>> hosts;
+    auto& host = hosts[backend];
+    if (!host) {
+        host = std::make_unique<TReportHost>(backend, DemoYear);
+        QString error;
+        if (host->Database().Ready() && !CreateDemoDatabase(host->Def(), &error))
+            throw Exception("demo database not made: " + error);
+    }
+    return *host;
+}
+
+QString FundLabelOf(const QString& fund)
+{
+    // The demo's fund natures by name, and the labels the titles give them.
+    static const std::map<QString, QString> labels{{"一般预算资金", "一般预算资金"},
+                                                   {"政府性基金", "政府性基金"},
+                                                   {"财政专户管理资金", "财政专户管理资金"},
+                                                   {"国有资本经营预算资金", "国有资本经营预算资金"}};
+    auto it = labels.find(fund);
+    return it == labels.end() ? QString() : it->second;
+}
+
+class PrintWindowTest : public ::testing::TestWithParam<QString> {
+protected:
+    void SetUp() override
+    {
+        FHost = &DemoHost(GetParam());
+        DBTEST_REQUIRE_READY(FHost->Database());
+        FHost->SetLogin("105001", "0");
+        FSettings.Values = QStringList{"11=" + testsupport::SourceDir() + "/data/templates/"};
+        PubVariable()->HostSettings = &FSettings;
+        PubVariable()->HostOptions->IndicatorType = 1;
+        PubVariable()->Year = DemoYear;
+    }
+
+    void TearDown() override
+    {
+        if (FForm)
+            FForm->Free();
+        if (FHost)
+            PubVariable()->HostSettings = nullptr;
+        Application->DialogHook = nullptr;
+        Application->MessageBoxHook = nullptr;
+    }
+
+    TbfrmTallyleaf* ShowWindow()
+    {
+        FForm = new TbfrmTallyleaf(Application);
+        FForm->Show();
+        return FForm;
+    }
+
+    QString ExpectedTitle(const QString& unitName, const QString& fund) const
+    {
+        return unitName + QString::number(DemoYear) + "年国库集中支付改革" + FundLabelOf(fund) + "指标表";
+    }
+
+    TReportHost* FHost = nullptr;
+    THostSettings FSettings;
+    formstest::MdiHost FMdi;
+    TbfrmTallyleaf* FForm = nullptr;
+};
+
+TEST_P(PrintWindowTest, ShowFillsTypesAndChoosesTheFirstLeaf)
+{
+    formstest::ExceptionRecorder errors;
+    TbfrmTallyleaf* w = ShowWindow();
+    EXPECT_EQ(w->cobBType->Items(), (QStringList{"控制数", "预算数", "临时指标"}));
+    EXPECT_EQ(w->cobBType->ItemIndex(), 1);
+    EXPECT_EQ(w->BType(), "1");
+    ASSERT_NE(w->trvList->Selected(), nullptr);
+    const auto* info = static_cast<TItemInfo*>(w->trvList->Selected()->Data());
+    EXPECT_TRUE(info->IsLeaf);
+    EXPECT_EQ(info->Id, "105001");
+    EXPECT_EQ(w->EidPrefix(), "105001");
+    EXPECT_EQ(w->UnitName(), "市财政局本级");
+    ASSERT_GT(w->cobMid->Count(), 0);
+    EXPECT_EQ(w->cobMid->ItemIndex(), 0);
+    EXPECT_EQ(w->cllBudget->Sheet().text(2, 1), ExpectedTitle("市财政局本级", w->cobMid->Text()));
+    EXPECT_TRUE(w->tbtnExcel->Enabled());
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+}
+
+TEST_P(PrintWindowTest, TypeWithoutFundsDisablesEveryOutputCommand)
+{
+    formstest::ExceptionRecorder errors;
+    TbfrmTallyleaf* w = ShowWindow();
+    ASSERT_GT(w->cobMid->Count(), 0);
+    // A year without budget rows: the next type change finds no fund nature.
+    PubVariable()->Year = 1999;
+    w->cobBType->SetItemIndex(0);
+    w->cobBTypeChange(w->cobBType);
+    EXPECT_EQ(w->BType(), "0");
+    EXPECT_EQ(w->cobMid->Count(), 0);
+    for (bool enabled : {w->tbtnExcel->Enabled(), w->tbnPrintView->Enabled(), w->tbnPrint->Enabled(),
+                         w->EXCEL1->Enabled(), w->N4->Enabled(), w->N5->Enabled()})
+        EXPECT_FALSE(enabled);
+    PubVariable()->Year = DemoYear;
+    w->cobBType->SetItemIndex(1);
+    w->cobBTypeChange(w->cobBType);
+    EXPECT_GT(w->cobMid->Count(), 0);
+    EXPECT_TRUE(w->tbnPrint->Enabled() && w->N4->Enabled() && w->EXCEL1->Enabled());
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+}
+
+TEST_P(PrintWindowTest, ContinuousPrintRunsEveryFundInListOrder)
+{
+    formstest::ExceptionRecorder errors;
+    FHost->SetLogin("113001", "0");   // the health commission has three fund natures
+    TbfrmTallyleaf* w = ShowWindow();
+    ASSERT_EQ(w->UnitName(), "市卫生健康委员会本级");
+    ASSERT_GE(w->cobMid->Count(), 3);
+    QTemporaryDir dir;
+    QStringList printedTitles;
+    w->PrintHook = [&](TCell5& sheet, const QString& name) {
+        printedTitles << sheet.Sheet().text(2, 1);
+        EXPECT_EQ(sheet.ExportPdfFile(dir.filePath(name + ".pdf")), 1) << sheet.LastError().toStdString();
+        return true;
+    };
+    w->cobMid->SetItemIndex(w->cobMid->Count() - 1);   // starts from the first whatever is chosen
+    w->cbNum->SetChecked(true);
+    w->tbnPrint->Click();
+    QStringList expected;
+    for (const QString& fund : w->cobMid->Items())
+        expected << ExpectedTitle("市卫生健康委员会本级", fund);
+    EXPECT_EQ(printedTitles, expected);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), w->cobMid->Count());
+    EXPECT_EQ(w->cobMid->ItemIndex(), w->cobMid->Count() - 1);
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+}
+
+TEST_P(PrintWindowTest, CancelWritesNothingAndSaysNothing)
+{
+    formstest::ExceptionRecorder errors;
+    TbfrmTallyleaf* w = ShowWindow();
+    QTemporaryDir dir;
+    int boxes = 0;
+    Application->MessageBoxHook = [&](const QString&, const QString&, int) { ++boxes; return IDOK; };
+    QString proposed;
+    Application->DialogHook = [&](TCommonDialog* d) {
+        proposed = static_cast<TSaveDialog*>(d)->FileName();
+        return false;
+    };
+    w->tbtnExcel->Click();
+    EXPECT_EQ(proposed, "市财政局本级2024年国库集中支付改革预算数" + w->cobMid->Text() + "指标表.xls");
+    w->cbNum->SetChecked(true);
+    w->FolderPicker = [&](const QString& title, QString&) {
+        EXPECT_EQ(title, "请选择保存路径");
+        return false;
+    };
+    w->EXCEL1->Click();
+    EXPECT_EQ(boxes, 0);
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+}
+
+TEST_P(PrintWindowTest, ExportWritesOnceAndAsksBeforeReplacing)
+{
+    formstest::ExceptionRecorder errors;
+    TbfrmTallyleaf* w = ShowWindow();
+    QTemporaryDir dir;
+    const QString file = dir.filePath("out.xls");
+    QStringList boxes;
+    int answer = IDNO;
+    Application->MessageBoxHook = [&](const QString& text, const QString& caption, int flags) {
+        boxes << text + "|" + caption + "|" + QString::number(flags);
+        return answer;
+    };
+    Application->DialogHook = [&](TCommonDialog* d) {
+        static_cast<TSaveDialog*>(d)->SetFileName(file);
+        return true;
+    };
+    w->tbtnExcel->Click();
+    EXPECT_EQ(boxes, QStringList{"数据导出成功。|Corvalind 7.1-提示信息|64"});
+    ASSERT_TRUE(QFileInfo(file).size() > 0);
+    const QDateTime written = QFileInfo(file).lastModified();
+    boxes.clear();
+    w->tbtnExcel->Click();   // the file is there now: answering no keeps it
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(file) && boxes[0].endsWith("|" + QString::number(MB_YESNO | MB_ICONQUESTION)));
+    EXPECT_EQ(QFileInfo(file).lastModified(), written);
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+}
+
+TEST_P(PrintWindowTest, TopNodeNamesTheUnitOfThePrefix)
+{
+    formstest::ExceptionRecorder errors;
+    TbfrmTallyleaf* w = ShowWindow();
+    TTreeNode* top = w->trvList->Items()->GetFirstNode();
+    ASSERT_NE(top, nullptr);
+    ASSERT_EQ(top->AbsoluteIndex(), 0);
+    w->trvList->SetSelected(top);
+    EXPECT_EQ(w->EidPrefix(), "105");
+    EXPECT_EQ(w->UnitName(), "市财政局");
+    EXPECT_TRUE(w->Title().startsWith("市财政局2024年")) << w->Title().toStdString();
+    EXPECT_FALSE(w->cllBudget->Sheet().text(2, 1).contains("^_^"));
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+}
+
+TEST_P(PrintWindowTest, FundListConditionText)
+{
+    TbfrmTallyleaf* w = ShowWindow();
+    EXPECT_EQ(w->FundListCondition(),
+              " and mid in (select distinct mid from busibudget  where datayear=2024   and eid like '105001%' "
+              "   and status='1'    and  BType='1' )");
+}
+
+TEST_P(PrintWindowTest, MissingTemplateIsReportedAndNothingExported)
+{
+    QTemporaryDir empty;
+    FSettings.Values = QStringList{"11=" + empty.path() + "/"};
+    formstest::ExceptionRecorder errors;
+    TbfrmTallyleaf* w = ShowWindow();
+    ASSERT_FALSE(errors.messages.isEmpty());
+    EXPECT_TRUE(errors.messages.first().contains(empty.path() + "/指标明细表_非国有资本cll5.cll"))
+        << errors.messages.first().toStdString();
+    int boxes = 0;
+    Application->MessageBoxHook = [&](const QString&, const QString&, int) { ++boxes; return IDOK; };
+    Application->DialogHook = [&](TCommonDialog* d) {
+        static_cast<TSaveDialog*>(d)->SetFileName(empty.filePath("x.xls"));
+        return true;
+    };
+    w->tbtnExcel->Click();
+    EXPECT_EQ(boxes, 0);
+    EXPECT_FALSE(QFileInfo::exists(empty.filePath("x.xls")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, PrintWindowTest, ::testing::ValuesIn(testsupport::Backends()),
+                         dbtest::BackendName);
+
+} // namespace
