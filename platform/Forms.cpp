@@ -372,6 +372,11 @@ void TCustomForm::Close()
     if (FFormStyle == fsMDIChild)
         action = (FBorderIcons & (1u << biMinimize)) ? caMinimize : caNone;
     DoClose(action);
+    // Closing the main form ends the application.
+    if (action != caNone && Application && Application->MainForm() == this) {
+        Application->Terminate();
+        return;
+    }
     switch (action) {
     case caHide: Hide(); break;
     case caMinimize: SetWindowState(wsMinimized); break;
