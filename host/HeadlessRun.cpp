@@ -1,7 +1,10 @@
 #include "host/HeadlessRun.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
 #include <QFileInfo>
 #include <cstdio>
 
@@ -221,6 +224,21 @@ void Act(TbfrmTallyleaf* form, const HeadlessOptions& options, Outcome& outcome)
         Fail(outcome, QStringLiteral("没有打印任何报表"));
 }
 
+// TALLYLEAF_SCREENSHOT=FILE: the main window with the report, saved once the selection is
+// made (for the documentation's pictures).
+void SaveScreenshot(Outcome& outcome)
+{
+    const QString file = qEnvironmentVariable("TALLYLEAF_SCREENSHOT");
+    if (file.isEmpty() || !Application->MainForm())
+        return;
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 800)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (!Application->MainForm()->Widget()->grab().toImage().save(file))
+        Fail(outcome, QStringLiteral("不能保存截图%1").arg(file));
+}
+
 } // namespace
 
 HeadlessOptions TakeHeadlessOptions(QStringList& arguments)
@@ -308,8 +326,10 @@ int RunHeadless(const HeadlessOptions& options, HostEnvironment& environment)
     try {
         form = new TbfrmTallyleaf(Application);
         form->Show();
-        if (!outcome.failed && Select(form, options, outcome))
+        if (!outcome.failed && Select(form, options, outcome)) {
+            SaveScreenshot(outcome);
             Act(form, options, outcome);
+        }
     } catch (const std::exception& e) {
         Fail(outcome, ExceptionMessage(e));
     }
