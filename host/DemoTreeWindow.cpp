@@ -27,17 +27,17 @@ void DemoTreeWindow::addToolButtons()
     tblChildMain->SetImages(m_images);
     tblChildMain->SetButtonHeight(35);
     tblChildMain->SetButtonWidth(61);
-    struct Spec {
+    struct ButtonDesign {
         const char* name;
         const char* caption;
         int image;
         bool separator;
     };
-    const Spec specs[] = {{"tbtnExcel", "导出excel", 5, false}, {"ToolButton1", "", -1, true},
-                          {"tbnPrintView", " 预览 ", 2, false},  {"tbnPrint", " 打印 ", 1, false},
+    const ButtonDesign buttons[] = {{"tbtnExcel", "导出excel", 5, false}, {"ToolButton1", "", -1, true},
+                            {"tbnPrintView", " 预览 ", 2, false},  {"tbnPrint", " 打印 ", 1, false},
                           {"ToolButton4", "", -1, true},         {"tbnExit", " 退出 ", 0, false}};
     int left = 0;
-    for (const Spec& s : specs) {
+    for (const ButtonDesign& s : buttons) {
         auto* b = new TToolButton(this);
         b->SetName(QString::fromLatin1(s.name));
         b->SetBounds(left, 0, s.separator ? 8 : 61, 35);
