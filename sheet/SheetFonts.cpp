@@ -5,29 +5,29 @@
 
 namespace sheet {
 
-QFont SheetFonts::toQFont(const FontSpec& spec)
+QFont SheetFonts::toQFont(const FontSpec& font)
 {
     QFont f;
     // The template names a Windows face (宋体); Linux machines have the Noto CJK faces.
-    f.setFamilies({spec.family, QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
+    f.setFamilies({font.family, QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
                    QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Serif"), QStringLiteral("DejaVu Serif")});
-    f.setPixelSize(std::max(1, static_cast<int>(std::lround(spec.pointSize * 96.0 / 72.0))));
-    f.setBold(spec.bold);
-    f.setItalic(spec.italic);
-    f.setUnderline(spec.underline);
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pointSize * 96.0 / 72.0))));
+    f.setBold(font.bold);
+    f.setItalic(font.italic);
+    f.setUnderline(font.underline);
     f.setStyleStrategy(QFont::PreferAntialias);
     return f;
 }
 
 SheetFonts::Entry& SheetFonts::entry(const CellFormat& format)
 {
-    const FontSpec spec = m_sheet.effectiveFont(format);
-    auto it = m_entries.find(spec);
+    const FontSpec font = m_sheet.effectiveFont(format);
+    auto it = m_entries.find(font);
     if (it == m_entries.end()) {
         auto e = std::make_shared<Entry>();
-        e->font = toQFont(spec);
+        e->font = toQFont(font);
         e->metrics = std::make_unique<QFontMetricsF>(e->font);
-        it = m_entries.insert(spec, e);
+        it = m_entries.insert(font, e);
     }
     return *it.value();
 }

@@ -18,7 +18,7 @@ public:
     static constexpr int CellPaddingY = 2;
 
     // The font with the Chinese serif faces as fallbacks for the named family.
-    static QFont toQFont(const FontSpec& spec);
+    static QFont toQFont(const FontSpec& font);
 
     explicit SheetFonts(const Sheet& sheet) : m_sheet(sheet) {}
 

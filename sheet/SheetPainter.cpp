@@ -187,9 +187,9 @@ void SheetPainter::paintPage(QPainter& painter, const Paginator& pages, int inde
 void SheetPainter::paintFooter(QPainter& painter, const QRectF& area, int number, int count)
 {
     const PageSetup& p = m_sheet.pageSetup();
-    FontSpec spec;
-    spec.pointSize = 9;
-    painter.setFont(SheetFonts::toQFont(spec));
+    FontSpec footerFont;
+    footerFont.pointSize = 9;
+    painter.setFont(SheetFonts::toQFont(footerFont));
     painter.setPen(Qt::black);
     const int v = Qt::AlignBottom;
     painter.drawText(area, Qt::AlignLeft | v, PageText::expand(p.textLeft, number, count));

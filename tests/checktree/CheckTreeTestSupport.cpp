@@ -85,14 +85,14 @@ TestView::~TestView()
 
 void TestView::Build(const std::vector<NodeSpec>& nodes)
 {
-    for (const NodeSpec& spec : nodes) {
-        const QString name = QString::fromUtf8(spec.name);
-        const QString parentName = QString::fromUtf8(spec.parent);
+    for (const NodeSpec& entry : nodes) {
+        const QString name = QString::fromUtf8(entry.name);
+        const QString parentName = QString::fromUtf8(entry.parent);
         TTreeNode* parent = parentName.isEmpty() ? nullptr : FNodes.value(parentName);
         if (!parentName.isEmpty() && !parent)
             throw std::logic_error("parent listed after its child: " + name.toStdString());
         TTreeNode* node = FView->Items()->AddChild(parent, name);
-        node->SetStateIndex(spec.state);
+        node->SetStateIndex(entry.state);
         FNodes.insert(name, node);
         FOrder.append(name);
     }

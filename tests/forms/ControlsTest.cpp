@@ -39,11 +39,11 @@ TEST_P(AlignLayout, PlacesChildrenAsThePlatformDid)
     QList<TControl*> controls;
     // As while a resource is read: the designed places decide, then one layout.
     parent->DisableAlign();
-    for (const ChildSpec& spec : GetParam().children) {
+    for (const ChildSpec& child : GetParam().children) {
         auto* c = new TPanel(owner);
-        c->SetBounds(spec.designed.x(), spec.designed.y(), spec.designed.width(), spec.designed.height());
-        c->SetVisible(spec.visible);
-        c->SetAlign(spec.align);
+        c->SetBounds(child.designed.x(), child.designed.y(), child.designed.width(), child.designed.height());
+        c->SetVisible(child.visible);
+        c->SetAlign(child.align);
         c->SetParent(parent);
         controls.append(c);
     }
