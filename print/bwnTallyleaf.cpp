@@ -14,6 +14,7 @@
 #include "plugin/untDefConnection.h"
 #include "print/CELL50Lib_TLB.h"
 #include "print/untReportFill.h"
+#include "trees/untCheckTree.h"
 #include "trees/untDynamicTree.h"
 
 namespace {
@@ -97,6 +98,7 @@ void TbfrmTallyleaf::BindFields()
     Label6 = FindChild<TLabel>(QStringLiteral("Label6"));
     ProgressBar1 = FindChild<TProgressBar>(QStringLiteral("ProgressBar1"));
     dtrvEid = FindChild<TDynamicTree>(QStringLiteral("dtrvEid"));
+    ctrvList = FindChild<TCheckTree>(QStringLiteral("ctrvList"));
     sd = FindChild<TSaveDialog>(QStringLiteral("sd"));
     ImageList1 = FindChild<TImageList>(QStringLiteral("ImageList1"));
     imgList = FindChild<TImageList>(QStringLiteral("imgList"));

@@ -20,6 +20,7 @@
 #include "print/untDetailSql.h"
 
 class TCell5;
+class TCheckTree;
 class TDynamicTree;
 
 class TbfrmTallyleaf : public TfrmBsTrvTC {
@@ -80,6 +81,7 @@ public:
     TLabel* Label6 = nullptr;
     TProgressBar* ProgressBar1 = nullptr;
     TDynamicTree* dtrvEid = nullptr;
+    TCheckTree* ctrvList = nullptr;   // never activated: the tree shows no check boxes
     TSaveDialog* sd = nullptr;
     TImageList* ImageList1 = nullptr;
     TImageList* imgList = nullptr;

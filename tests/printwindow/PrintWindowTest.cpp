@@ -15,6 +15,7 @@
 #include "tests/db/DbTestSupport.h"
 #include "tests/forms/FormsTestSupport.h"
 #include "tests/report/ReportFixture.h"
+#include "trees/untCheckTree.h"
 #include "trees/untDynamicTree.h"
 
 namespace {
@@ -23,18 +24,14 @@ using reporttest::TReportHost;
 
 constexpr int DemoYear = 2024;
 
-// One demo database per back end for the whole binary: filling it is the slow part.
-TReportHost& DemoHost(const QString& backend)
+// A fresh demo database per test: every test starts from the same data and context.
+std::unique_ptr<TReportHost> DemoHost(const QString& backend)
 {
-    static std::map<QString, std::unique_ptr<TReportHost>> hosts;
-    auto& host = hosts[backend];
-    if (!host) {
-        host = std::make_unique<TReportHost>(backend, DemoYear);
-        QString error;
-        if (host->Database().Ready() && !CreateDemoDatabase(host->Def(), &error))
-            throw Exception("demo database not made: " + error);
-    }
-    return *host;
+    auto host = std::make_unique<TReportHost>(backend, DemoYear);
+    QString error;
+    if (host->Database().Ready() && !CreateDemoDatabase(host->Def(), &error))
+        throw Exception("demo database not made: " + error);
+    return host;
 }
 
 QString FundLabelOf(const QString& fund)
@@ -52,7 +49,8 @@ class PrintWindowTest : public ::testing::TestWithParam<QString> {
 protected:
     void SetUp() override
     {
-        FHost = &DemoHost(GetParam());
+        FOwnedHost = DemoHost(GetParam());
+        FHost = FOwnedHost.get();
         DBTEST_REQUIRE_READY(FHost->Database());
         FHost->SetLogin("105001", "0");
         FSettings.Values = QStringList{"11=" + testsupport::SourceDir() + "/data/templates/"};
@@ -65,7 +63,8 @@ protected:
     {
         if (FForm)
             FForm->Free();
-        if (FHost)
+        FForm = nullptr;
+        if (FHost && PubVariable())
             PubVariable()->HostSettings = nullptr;
         Application->DialogHook = nullptr;
         Application->MessageBoxHook = nullptr;
@@ -83,6 +82,7 @@ protected:
         return unitName + QString::number(DemoYear) + "年国库集中支付改革" + FundLabelOf(fund) + "指标表";
     }
 
+    std::unique_ptr<TReportHost> FOwnedHost;
     TReportHost* FHost = nullptr;
     THostSettings FSettings;
     formstest::MdiHost FMdi;
@@ -106,6 +106,8 @@ TEST_P(PrintWindowTest, ShowFillsTypesAndChoosesTheFirstLeaf)
     EXPECT_EQ(w->cobMid->ItemIndex(), 0);
     EXPECT_EQ(w->cllBudget->Sheet().text(2, 1), ExpectedTitle("市财政局本级", w->cobMid->Text()));
     EXPECT_TRUE(w->tbtnExcel->Enabled());
+    ASSERT_NE(w->ctrvList, nullptr);
+    EXPECT_FALSE(w->ctrvList->Active());
     EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
 }
 
@@ -210,6 +212,49 @@ TEST_P(PrintWindowTest, ExportWritesOnceAndAsksBeforeReplacing)
     EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
 }
 
+TEST_P(PrintWindowTest, ContinuousExportWritesOneWorkbookPerFundOrSaysWhichFailed)
+{
+    FHost->SetLogin("113001", "0");
+    TbfrmTallyleaf* w = ShowWindow();
+    ASSERT_GE(w->cobMid->Count(), 3);
+    QTemporaryDir dir;
+    QStringList boxes;
+    Application->MessageBoxHook = [&](const QString& text, const QString&, int) {
+        boxes << text;
+        return IDOK;
+    };
+    QString target = dir.path();
+    w->FolderPicker = [&](const QString&, QString& folder) {
+        folder = target;
+        return true;
+    };
+    w->cbNum->SetChecked(true);
+    {
+        formstest::ExceptionRecorder errors;
+        w->tbtnExcel->Click();
+        EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+    }
+    QStringList expectedFiles;
+    for (const QString& fund : w->cobMid->Items())
+        expectedFiles << "2024年国库集中支付改革预算数" + fund + "指标表.xls";
+    QStringList written = QDir(dir.path()).entryList(QDir::Files);
+    written.sort();
+    expectedFiles.sort();
+    EXPECT_EQ(written, expectedFiles);
+    EXPECT_EQ(boxes, QStringList{"数据导出成功。"});
+
+    // A folder that cannot be written: no success, and the message names every fund nature.
+    boxes.clear();
+    target = dir.filePath("missing/folder");
+    formstest::ExceptionRecorder errors;
+    w->tbtnExcel->Click();
+    EXPECT_TRUE(boxes.isEmpty());
+    ASSERT_EQ(errors.messages.size(), 1);
+    for (const QString& fund : w->cobMid->Items())
+        EXPECT_TRUE(errors.messages[0].contains(fund + "：")) << errors.messages[0].toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing")));
+}
+
 TEST_P(PrintWindowTest, TopNodeNamesTheUnitOfThePrefix)
 {
     formstest::ExceptionRecorder errors;
@@ -251,6 +296,52 @@ TEST_P(PrintWindowTest, MissingTemplateIsReportedAndNothingExported)
     w->tbtnExcel->Click();
     EXPECT_EQ(boxes, 0);
     EXPECT_FALSE(QFileInfo::exists(empty.filePath("x.xls")));
+}
+
+// The designed layout as the form resource gives it: captions, pictures, shortcuts, what
+// is hidden, and that the commands run the window's handlers.
+TEST(PrintWindowResource, CommandsAsDesigned)
+{
+    formstest::MdiHost mdi;
+    auto* w = new TbfrmTallyleaf(Application);
+    EXPECT_EQ(w->Caption(), "指标打印");
+    EXPECT_EQ(w->Width(), 829);
+    EXPECT_EQ(w->Height(), 613);
+    EXPECT_EQ(w->pnlLeft->Width(), 193);
+    EXPECT_EQ(w->Panel1->Height(), 72);
+    EXPECT_EQ(w->ProgressBar1->BoundsRect(), QRect(16, 44, 350, 21));
+    EXPECT_FALSE(w->pnprocess->Visible());
+    EXPECT_FALSE(w->cllExpExcel->Visible());
+    EXPECT_EQ(w->cbNum->Caption(), "连续打印");
+    struct Button {
+        TToolButton* button;
+        QString caption;
+        int image;
+    };
+    for (const Button& b : {Button{w->tbtnExcel, "导出excel", 5}, Button{w->tbnPrintView, " 预览 ", 2},
+                            Button{w->tbnPrint, " 打印 ", 1}, Button{w->tbnExit, " 退出 ", 0}}) {
+        EXPECT_EQ(b.button->Caption(), b.caption);
+        EXPECT_EQ(b.button->ImageIndex(), b.image) << b.caption.toStdString();
+    }
+    struct Item {
+        TMenuItem* item;
+        QString caption;
+        int image;
+        QString shortCut;
+        bool visible;
+    };
+    for (const Item& i : {Item{w->N6, "打印设置", 3, "", false}, Item{w->N7, "-", -1, "", false},
+                          Item{w->N8, "退出", 0, "", true}, Item{w->N4, "打印", 1, "Ctrl+P", true},
+                          Item{w->N5, "打印预览", 2, "", true}, Item{w->N1, "-", -1, "", true},
+                          Item{w->EXCEL1, "导出EXCEL", 5, "", true}, Item{w->mitemExpSet, "导出设置", -1, "", false}}) {
+        EXPECT_EQ(i.item->Caption(), i.caption);
+        EXPECT_EQ(i.item->ImageIndex(), i.image) << i.caption.toStdString();
+        EXPECT_EQ(i.item->ShortCut(), i.shortCut) << i.caption.toStdString();
+        EXPECT_EQ(i.item->Visible(), i.visible) << i.caption.toStdString();
+    }
+    for (TMenuItem* item : {w->N8, w->N4, w->N5, w->EXCEL1, w->mitemExpSet})
+        EXPECT_TRUE(bool(item->OnClick)) << item->Name().toStdString();
+    w->Free();
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, PrintWindowTest, ::testing::ValuesIn(testsupport::Backends()),
