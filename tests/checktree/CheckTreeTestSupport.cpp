@@ -4,27 +4,14 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QTest>
+#include "tests/QuietRuntime.h"
 
 namespace checktreetest {
 
 namespace {
 
-class RuntimeEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        InitRuntimeObjects();
-        // Nobody answers under the offscreen platform: a box that would be shown fails.
-        Application->MessageBoxHook = [](const QString& text, const QString&, int) {
-            ADD_FAILURE() << "unexpected message box: " << text.toStdString();
-            return IDOK;
-        };
-    }
-    void TearDown() override { FreeRuntimeObjects(); }
-};
-
 [[maybe_unused]] ::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new RuntimeEnvironment);
+    ::testing::AddGlobalTestEnvironment(new testsupport::QuietRuntime);
 
 QIcon SolidIcon(const QColor& color)
 {

@@ -14,6 +14,7 @@
 #include "platform/FormResource.h"
 #include "platform/IniFiles.h"
 #include "plugin/PlugInGlobals.h"
+#include "tests/QuietRuntime.h"
 
 namespace {
 
@@ -22,21 +23,8 @@ const QString ShowKey = QStringLiteral("ShowSaveExpSet");
 const QString TypeKey = QStringLiteral("expType");
 const QString Missing = QStringLiteral("<missing>");
 
-class RuntimeEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        InitRuntimeObjects();
-        // No person answers under the offscreen platform.
-        Application->MessageBoxHook = [](const QString& text, const QString&, int) {
-            ADD_FAILURE() << "unexpected message box: " << text.toStdString();
-            return IDOK;
-        };
-    }
-    void TearDown() override { FreeRuntimeObjects(); }
-};
 [[maybe_unused]] ::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new RuntimeEnvironment);
+    ::testing::AddGlobalTestEnvironment(new testsupport::QuietRuntime);
 
 struct DialogFree {
     void operator()(TfrmPrintExpSet* d) const { d->Free(); }

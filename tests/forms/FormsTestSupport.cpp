@@ -4,28 +4,14 @@
 #include <QElapsedTimer>
 #include <QMenuBar>
 #include <gtest/gtest.h>
+#include "tests/QuietRuntime.h"
 
 namespace formstest {
 
 namespace {
 
-class RuntimeEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        InitRuntimeObjects();
-        // No person answers under the offscreen platform: a box that would be shown
-        // fails the test that caused it.
-        Application->MessageBoxHook = [](const QString& text, const QString&, int) {
-            ADD_FAILURE() << "unexpected message box: " << text.toStdString();
-            return IDOK;
-        };
-    }
-    void TearDown() override { FreeRuntimeObjects(); }
-};
-
 [[maybe_unused]] ::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new RuntimeEnvironment);
+    ::testing::AddGlobalTestEnvironment(new testsupport::QuietRuntime);
 
 TMenuItem* AddMenu(TMainMenu* menu, const QString& caption, int group)
 {
