@@ -26,12 +26,12 @@ struct OptionSpec {
 const OptionSpec Specs[] = {
     {"db", "CONN", "数据库连接串（sqlite:PATH、postgresql://…、ODBC 连接串）；缺省为内置演示数据库"},
     {"provider", "TEXT", "数据库提供者（决定 SQL 方言）；缺省由连接串推定"},
-    {"year", "N", "数据年度；演示数据库缺省为 2024"},
-    {"login", "CODE", "登录单位编码"},
-    {"dept-mode", "TEXT", "部门模式（\"1\"：六位且以 001 结尾的登录单位算作部门）"},
-    {"indicator-type", "N", "宿主当前的指标类型：0 控制数，1 预算数，2 临时指标"},
-    {"templates", "DIR", "报表模板目录（参数11）"},
-    {"ini", "FILE", "设置文件（参数13）"},
+    {"year", "N", "数据年度；缺省为当年，演示数据库为 2024"},
+    {"login", "CODE", "登录单位编码；缺省 001001，演示数据库为 105001（市财政局）"},
+    {"dept-mode", "TEXT", "部门模式（\"1\"：六位且以 001 结尾的登录单位算作部门）；缺省 0"},
+    {"indicator-type", "N", "宿主当前的指标类型：0 控制数，1 预算数，2 临时指标；缺省 1"},
+    {"templates", "DIR", "报表模板目录（参数11）；缺省为安装前缀下的 share/tallyleaf/templates"},
+    {"ini", "FILE", "设置文件（参数13）；缺省为 $XDG_CONFIG_HOME/tallyleaf/tallyleaf-host.INI（在构建目录中运行时为程序旁的 tallyleaf-host.INI）"},
     {"unit", "EID|top", "选择的单位（缺省为单位树的第一个末级单位；top 为“预算单位列表”）"},
     {"type", "0|1|2", "选择的指标类型（缺省为宿主的类型）"},
     {"fund", "NAME", "选择的资金性质名称（缺省为第一个；空文本为不选）"},
@@ -278,7 +278,7 @@ QString HeadlessHelpText()
     for (const OptionSpec& s : Specs)
         text += QStringLiteral("  --%1 %2\n      %3\n").arg(QLatin1String(s.name), QLatin1String(s.valueName),
                                                         QString::fromUtf8(s.help));
-    text += QStringLiteral("退出状态：0 成功；否则非零，错误写到标准错误。\n\n");
+    text += QStringLiteral("\n");   // the exit statuses follow in the host's help
     return text;
 }
 

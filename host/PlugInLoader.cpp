@@ -1,6 +1,7 @@
 #include "host/PlugInLoader.h"
 
-#include <QCoreApplication>
+#include "host/HostInstallLayout.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
@@ -16,13 +17,7 @@ PlugInLoader::~PlugInLoader()
 
 QStringList PlugInLoader::searchPaths() const
 {
-    const QString exeDir = QCoreApplication::applicationDirPath();
-    QStringList paths{exeDir};
-#ifdef TALLYLEAF_BUILD_PLUGIN_DIR
-    paths << QStringLiteral(TALLYLEAF_BUILD_PLUGIN_DIR);
-#endif
-    paths << QDir(exeDir).absoluteFilePath(QStringLiteral("../lib/tallyleaf"));
-    return paths;
+    return HostInstallLayout::PlugInFolders();
 }
 
 bool PlugInLoader::load()

@@ -15,8 +15,9 @@ public:
     PlugInLoader(const PlugInLoader&) = delete;
     PlugInLoader& operator=(const PlugInLoader&) = delete;
 
-    // The folders searched, in order: beside the executable, the build's plug-in
-    // folder, ../lib/tallyleaf beside the executable.
+    // The folders searched, in order: beside the executable, the build's plug-in folder
+    // (only for the build's own host), the install's lib/tallyleaf relative to the
+    // executable (HostInstallLayout).
     QStringList searchPaths() const;
     // Loads the module if needed and calls ShowPlugInWindow; false (with the reason in
     // lastError()) when the module or its entry cannot be found.

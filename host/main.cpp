@@ -2,7 +2,7 @@
 // database, shows the MDI main window and loads the plug-in when the user opens "指标打印";
 // with an export or print option it runs the print window headless instead and quits.
 #include <QApplication>
-#include <QCommandLineParser>
+#include <QIcon>
 #include <QTimer>
 #include <cstdio>
 
@@ -31,16 +31,22 @@ int main(int argc, char** argv)
     {
         // A headless run needs no screen: decided before the application object exists.
         QStringList raw = RawArguments(argc, argv);
-        const bool help = raw.contains(QStringLiteral("--help")) || raw.contains(QStringLiteral("-h"));
-        if ((TakeHeadlessOptions(raw).hasAction() || help) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        const bool noWindow = raw.contains(QStringLiteral("--help")) || raw.contains(QStringLiteral("-h"))
+                              || raw.contains(QStringLiteral("--version")) || raw.contains(QStringLiteral("--paths"));
+        if ((TakeHeadlessOptions(raw).hasAction() || noWindow) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tallyleaf-host"));
+    QApplication::setApplicationVersion(QStringLiteral(TALLYLEAF_VERSION));
+    // Every window of the host and of the plug-in shows the icon of the menu entry.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tallyleaf.svg")));
     QStringList arguments = QApplication::arguments();
     const HeadlessOptions headless = TakeHeadlessOptions(arguments);
-    if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h")))
-        fputs(HeadlessHelpText().toUtf8().constData(), stdout);
+    if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
+        fputs(HostHelpText().toUtf8().constData(), stdout);
+        return 0;
+    }
     if (!headless.error.isEmpty()) {
         fprintf(stderr, "tallyleaf-host: %s\n", headless.error.toUtf8().constData());
         return 2;
@@ -50,6 +56,12 @@ int main(int argc, char** argv)
     InitRuntimeObjects();
     Application->SetTitle(QStringLiteral("预算管理系统"));
     int result = 0;
+    if (options.showPaths) {
+        ApplyHeadlessSettings(headless, headless.db.isEmpty(), options.settings);
+        const QString demo = headless.db.isEmpty() ? HostDatabase::demoConnectionString() : QStringLiteral("（未使用：--db 已给出）");
+        fputs(HostPathsText(options.settings, demo).toUtf8().constData(), stdout);
+        return 0;
+    }
     {
         HostDatabase database(headless.db, headless.provider);
         if (!database.error().isEmpty())
@@ -64,8 +76,9 @@ int main(int argc, char** argv)
         if (headless.hasAction()) {
             result = RunHeadless(headless, environment);
         } else {
-            RunHostActions(options, *mainWindow);
-            result = options.screenshotOnly() ? 0 : app.exec();
+            result = RunHostActions(options, *mainWindow);
+            if (!options.screenshotOnly())
+                result = app.exec();
         }
         // Windows of the plug-in are owned by the application object: free them while
         // the plug-in is still loaded.

@@ -1,6 +1,7 @@
 // tallyleaf-sheet: a tool for report template authors.
 //   tallyleaf-sheet check TEMPLATE
-//   tallyleaf-sheet render TEMPLATE (--pdf OUT.pdf | --xls OUT.xls | --xlsx OUT.xlsx) [--rows N]
+//   tallyleaf-sheet render TEMPLATE (--pdf OUT.pdf | --xls OUT.xls | --xlsx OUT.xlsx)... [--rows N]
+// The usage text below is the whole manual; the admin guide describes the same options.
 #include <QApplication>
 #include <QStringList>
 #include <cstdio>
@@ -16,13 +17,46 @@ namespace {
 
 const char* const Usage = R"(usage:
   tallyleaf-sheet check TEMPLATE
-      Reads the template and reports every error with its line.
-      Exit status 0 when the template reads, 1 when it has errors.
-  tallyleaf-sheet render TEMPLATE (--pdf OUT.pdf | --xls OUT.xls | --xlsx OUT.xlsx) [--rows N]
-      Fills the template with N demo rows (default 40) as a report would be filled,
-      and writes it as a PDF, an Excel 97-2003 workbook or an .xlsx workbook.
+  tallyleaf-sheet render TEMPLATE OUTPUT... [--rows N]
   tallyleaf-sheet --help
-      Shows this text.
+
+A tool for authors of report templates (.cll files, the text format described in
+templates.md of the documents; the installed templates are in
+/usr/share/tallyleaf/templates/). It never shows a window.
+
+commands:
+  check TEMPLATE
+      Reads the template and prints every error on standard error as
+      FILE:LINE: message, or "TEMPLATE: OK" on standard output when it reads.
+  render TEMPLATE OUTPUT... [--rows N]
+      Fills the template with demo rows as a report is filled (title, subtitle,
+      year, grand, level and unit totals, indicators; the spare row 7 removed)
+      and writes each OUTPUT given (at least one):
+  --pdf FILE
+      the sheet printed to PDF, paper, margins, page texts and heading rows as
+      the template sets them; amounts as the screen shows them (#,##0.00)
+  --xls FILE
+      an Excel 97-2003 workbook, as the report export writes it (amounts as numbers)
+  --xlsx FILE
+      an Excel 2007 (.xlsx) workbook (amounts as numbers)
+  --rows N
+      the number of demo rows, 0 or more (default 40)
+  -h, --help
+      shows this text
+
+exit status:
+  0  success (check: the template reads)
+  1  the template has errors, or an output could not be written
+  2  wrong usage: an unknown command or option, a missing value, --rows not a
+     row count, or render without an output
+
+environment:
+  QT_QPA_PLATFORM  the Qt window system; offscreen unless set (fonts only, no window)
+
+examples:
+  tallyleaf-sheet check /usr/share/tallyleaf/templates/指标明细表_非国有资本cll5.cll
+  tallyleaf-sheet render my-report.cll --pdf my-report.pdf --rows 200
+  tallyleaf-sheet render my-report.cll --xls my-report.xls --xlsx my-report.xlsx
 )";
 
 void printLine(FILE* stream, const QString& text)

@@ -1,0 +1,73 @@
+# What `cmake --install` puts where (GNUInstallDirs), and the Debian package that CPack
+# makes of it (scripts/package). The programs and the plug-in install themselves next to
+# their targets (host/, tools/tallyleaf-sheet/, cmake/TallyleafCore.cmake); this file
+# adds the data, the desktop entry, the icon and the documents. Tests, benchmarks and
+# tallyleaf-datagen are not installed.
+#
+#   bin/tallyleaf-host, bin/tallyleaf-sheet
+#   lib/tallyleaf/libbTallyleaf.so               (the host looks here, relative to itself)
+#   share/tallyleaf/templates/*.cll               (the report templates, host parameter 11)
+#   share/tallyleaf/sql/schema-*.sql              (to create the budget schema on a server)
+#   share/applications/tallyleaf.desktop, share/icons/hicolor/.../apps/tallyleaf.*
+#   share/doc/tallyleaf/                          (README, guides, reference pages, pictures)
+#
+# The demo database's seed (data/demo, data/sql) is built into the programs as resources
+# (:/data/...): the host writes the demo database from it on first use, so no seed file
+# needs installing for that.
+
+# Installing and packaging take what was built: scripts/package builds the installed
+# targets first, and the package test runs after the whole build. Without this, CPack
+# would build every test and benchmark before packaging.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
+set(TALLYLEAF_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/tallyleaf)
+# Debian names the document folder after the package, not after the CMake project.
+set(TALLYLEAF_INSTALL_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/tallyleaf)
+
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/templates/ DESTINATION ${TALLYLEAF_INSTALL_DATADIR}/templates
+        FILES_MATCHING PATTERN "*.cll")
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/sql/ DESTINATION ${TALLYLEAF_INSTALL_DATADIR}/sql
+        FILES_MATCHING PATTERN "*.sql")
+
+install(FILES ${PROJECT_SOURCE_DIR}/data/tallyleaf.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/data/icons/tallyleaf.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+foreach(size 48 256)
+  install(FILES ${PROJECT_SOURCE_DIR}/data/icons/tallyleaf-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME tallyleaf.png)
+endforeach()
+
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${TALLYLEAF_INSTALL_DOCDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${TALLYLEAF_INSTALL_DOCDIR}
+        FILES_MATCHING PATTERN "*.md" PATTERN "*.png")
+
+# --- The Debian package ----------------------------------------------------------------
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tallyleaf)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Tallyleaf")
+set(CPACK_PACKAGE_CONTACT "Tallyleaf maintainers <maintainers@tallyleaf.invalid>")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# First line: the synopsis; the lines below: the long description.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [=[budget indicator printing for finance departments
+The indicator print window "指标打印" of a budget management system: pick an
+indicator type, a budget unit and a fund nature, then preview, print or export
+the indicator detail report to Excel, once or for every fund nature in a row.
+Comes with its reference host tallyleaf-host, which runs on an embedded demo
+database or on SQLite, PostgreSQL, SQL Server or Oracle (ODBC), and with
+tallyleaf-sheet, a checker for the report templates.
+预算指标打印：按单位、指标类型和资金性质预览、打印、导出预算指标明细表。]=])
+# The shared libraries the programs link come from dpkg-shlibdeps (Qt, libxlsxwriter, the
+# C++ run time); Qt's plug-ins are loaded at run time, so their packages are named here.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libqt6widgets6, libqt6printsupport6, libqt6sql6, libqt6sql6-sqlite, libqt6sql6-psql, libqt6sql6-odbc, libqt6svg6")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "tdsodbc, odbc-postgresql, unixodbc")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)
