@@ -11,6 +11,9 @@ namespace sheet {
 
 namespace {
 
+// The most rows a template may declare: as many as one .xls worksheet holds.
+constexpr int MaxTemplateRows = 65536;
+
 // A directive's own complaint; the reader adds file and line.
 struct LineError {
     QString message;
@@ -287,7 +290,12 @@ void TemplateReader::directive(Context& ctx, const QList<Token>& t)
         needArgs(key, args, 2, 2);
         if (ctx.sized)
             fail(QStringLiteral("size只能出现一次"));
-        s.reset(toInt(t[1].text, "列数"), toInt(t[2].text, "行数"));
+        const int rows = toInt(t[2].text, "行数");
+        // A template lays out titles and headings; data rows are added when the report
+        // fills it. A huge count would claim gigabytes before any cell is read.
+        if (rows > MaxTemplateRows)
+            fail(QStringLiteral("行数%1超出范围（0～%2）").arg(rows).arg(MaxTemplateRows));
+        s.reset(toInt(t[1].text, "列数"), rows);
         ctx.sized = true;
     } else if (key == QLatin1String("paper")) {
         needArgs(key, args, 2, 2);
