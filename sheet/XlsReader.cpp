@@ -162,10 +162,11 @@ private:
     {
         QByteArray out;
         std::uint32_t at = start;
-        const std::size_t limit = container ? std::size_t(container->size() / unit) : std::size_t(m_sectorCount);
-        for (std::size_t hops = 0; at != EndOfChain && (size < 0 || out.size() < size); ++hops) {
-            if (hops >= limit || at >= table.size())
+        std::vector<bool> visited(table.size(), false); // a chain that loops is damaged
+        while (at != EndOfChain && (size < 0 || out.size() < size)) {
+            if (at >= table.size() || visited[at])
                 damaged(QStringLiteral("复合文档的扇区链损坏"));
+            visited[at] = true;
             if (container) {
                 if ((qsizetype(at) + 1) * unit > container->size())
                     damaged(QStringLiteral("小扇区%1超出小流末尾").arg(at));

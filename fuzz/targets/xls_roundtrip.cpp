@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include <QByteArray>
+#include <QCryptographicHash>
+#include <QFile>
 
 #include "FuzzInput.h"
 #include "sheet/Sheet.h"
@@ -49,6 +51,20 @@ bool SameNumber(double a, double b)
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
+// With TALLYLEAF_FUZZ_SAVE_XLS=FOLDER every written workbook is kept there: the seeds
+// of the reader's own fuzz target come from this writer.
+void SaveWorkbook(const QByteArray& file)
+{
+    static const QByteArray folder = qgetenv("TALLYLEAF_FUZZ_SAVE_XLS");
+    if (folder.isEmpty())
+        return;
+    QFile out(QString::fromLocal8Bit(folder) + u'/'
+              + QString::fromLatin1(QCryptographicHash::hash(file, QCryptographicHash::Sha1).toHex().left(16))
+              + QStringLiteral(".xls"));
+    if (out.open(QIODevice::WriteOnly))
+        out.write(file);
+}
+
 void Check(bool ok)
 {
     if (!ok)
@@ -62,6 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzInput in(data, size);
     const sheet::Sheet s = BuildSheet(in);
     const QByteArray file = sheet::XlsWriter::build(s, QStringLiteral("报表"));
+    SaveWorkbook(file);
     const std::vector<sheet::XlsWorksheet> back = sheet::XlsReader::read(file, QStringLiteral("fuzz.xls"));
     Check(back.size() == 1);
     const sheet::XlsWorksheet& w = back.front();
