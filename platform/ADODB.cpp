@@ -246,10 +246,24 @@ void TADOConnection::RaiseError(const QString& detail, const QString& sql) const
 
 int TADOConnection::Execute(const QString& sql)
 {
-    QSqlQuery query(Database());
-    if (!query.exec(sql))
-        RaiseError(DriverErrorText(query.lastError()), sql);
-    return query.numRowsAffected();
+    QString failure;
+    int affected = 0;
+    {
+        QSqlQuery query(Database());
+        if (query.exec(sql))
+            affected = query.numRowsAffected();
+        else
+            failure = DriverErrorText(query.lastError());
+    }
+    if (!failure.isEmpty())
+        RaiseStatementError(failure, sql);
+    return affected;
+}
+
+void TADOConnection::RaiseStatementError(const QString& detail, const QString& sql)
+{
+    DropThreadHandle(QThread::currentThread());
+    RaiseError(detail, sql);
 }
 
 void TADOConnection::BeginTrans()
@@ -320,13 +334,18 @@ void TADOQuery::InternalOpen()
     QStringList names;
     QList<QMetaType> types;
     QList<QVariantList> rows;
+    QString failure;
     {
         QSqlQuery query(conn->Database());
         query.setForwardOnly(true);
         if (!query.exec(sql))
-            conn->RaiseError(DriverErrorText(query.lastError()), sql);
-        if (!query.isSelect())
-            conn->RaiseError(u"语句没有返回结果集"_s, sql);
+            failure = DriverErrorText(query.lastError());
+        else if (!query.isSelect())
+            failure = u"语句没有返回结果集"_s;
+        if (!failure.isEmpty()) {
+            query = QSqlQuery();   // the handle is dropped below: no query may hold it
+            conn->RaiseStatementError(failure, sql);
+        }
         const QSqlRecord record = query.record();
         for (int i = 0; i < record.count(); ++i) {
             names << record.fieldName(i);
@@ -340,8 +359,10 @@ void TADOQuery::InternalOpen()
             rows << std::move(row);
         }
         if (query.lastError().isValid())
-            conn->RaiseError(DriverErrorText(query.lastError()), sql);
+            failure = DriverErrorText(query.lastError());
     }
+    if (!failure.isEmpty())
+        conn->RaiseStatementError(failure, sql);
     SetData(names, types, std::move(rows));
 }
 
@@ -349,9 +370,5 @@ int TADOQuery::ExecSQL()
 {
     Close();
     TADOConnection* conn = RequireConnection();
-    const QString sql = SQLText();
-    QSqlQuery query(conn->Database());
-    if (!query.exec(sql))
-        conn->RaiseError(DriverErrorText(query.lastError()), sql);
-    return query.numRowsAffected();
+    return conn->Execute(SQLText());
 }

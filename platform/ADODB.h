@@ -75,6 +75,11 @@ public:
     // Records `detail` as the last error and raises EADOError with a message that names
     // the connection (and the statement, when given).
     [[noreturn]] void RaiseError(const QString& detail, const QString& sql = QString()) const;
+    // RaiseError for a failed statement, which retires this thread's connection first: a
+    // session that the server ended (a terminated backend, a restart) or a database file
+    // changed under it fails every later statement on the same handle, so the next use
+    // connects afresh. An open transaction goes with it, rolled back as on a lost session.
+    [[noreturn]] void RaiseStatementError(const QString& detail, const QString& sql);
 
 protected:
     void BeforeDestruction() override;

@@ -1,6 +1,7 @@
 #include "print/bwnTallyleaf.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include "common/AppDataStorage.h"
@@ -34,6 +35,16 @@ int DataYear()
 QString ParentCode(const QString& code)
 {
     return code.size() > 3 ? code.left(code.size() - 3) : QString();
+}
+
+// The save dialog's proposal: unit name and report name, the unit name shortened when
+// the whole would pass the file system's limit of 255 bytes for one name.
+QString ProposedFileName(QString unitName, const QString& reportName)
+{
+    constexpr qsizetype NameMax = 255;
+    while (!unitName.isEmpty() && QFile::encodeName(unitName + reportName).size() > NameMax)
+        unitName.chop(unitName.size() > 1 && unitName.back().isLowSurrogate() ? 2 : 1);
+    return unitName + reportName;
 }
 
 } // namespace
@@ -125,7 +136,8 @@ void TbfrmTallyleaf::FormShow(TObject* Sender)
             EnableOutput(false);
             CheckUnitTree();
         }
-        RefreshFundList();
+        // The tree's selection of its first leaf has already refilled the fund natures
+        // and built the report: building it again would only repeat its messages.
     });
 }
 
@@ -180,6 +192,10 @@ void TbfrmTallyleaf::trvListChange(TObject* Sender, TTreeNode* Node)
     CallHandlerSafely(Sender, [this, Node] {
         TTreeNode* node = Node ? Node : trvList->Selected();
         if (!node || !node->Data())
+            return;
+        // Only the virtual top node: the login unit has no units (CheckUnitTree says so),
+        // and its prefix would report whatever codes happen to share it.
+        if (trvList->Items()->Count() <= 1)
             return;
         const auto* info = static_cast<const TItemInfo*>(node->Data());
         if (node->AbsoluteIndex() == 0) {
@@ -252,7 +268,9 @@ TReportSelection TbfrmTallyleaf::Selection()
     selection.FEidPrefix = FEidPrefix;
     selection.FBType = FBType;
     selection.FundName = cobMid->Text();
-    FundKindCodeByName(selection.FundName, selection.FundCode);
+    // Without its code the report would cover every fund nature under this one's title.
+    if (!FundKindCodeByName(selection.FundName, selection.FundCode) && !LastDefQueryError().isEmpty())
+        throw TExceptReport("查询资金性质" + selection.FundName + "的编码失败：" + LastDefQueryError());
     selection.FUnitName = FUnitName;
     selection.BTypeText = cobBType->Text();
     selection.TemplateFolder = GetHostParam(PubVariable() ? PubVariable()->HostSettings : nullptr, 11);
@@ -362,7 +380,7 @@ bool TbfrmTallyleaf::ExportCurrentFund()
 {
     PrepareExportSheet();
     sd->SetFilter("文件类型 (*.xls)|*.xls");
-    sd->SetFileName(FUnitName + ReportFileName(".xls"));
+    sd->SetFileName(ProposedFileName(FUnitName, ReportFileName(".xls")));
     if (!sd->Execute())
         return false;
     const QString path = sd->FileName();

@@ -4,6 +4,7 @@
 #include "plugin/untDefConnection.h"
 #include "print/CELL50Lib_TLB.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <array>
 #include <cmath>
@@ -163,6 +164,23 @@ private:
     QString FPrevious;
 };
 
+// The spare row's amount formats are the template's last lines: a template cut short
+// (a copy broken off, a full disk) reads without error but lacks them.
+void CheckTemplateComplete(TCell5& sheet, const QString& path)
+{
+    const sheet::Sheet& s = sheet.Sheet();
+    bool complete = s.columnCount() >= LastColumn && s.rowCount() >= 7;
+    for (int c = 12; complete && c <= LastColumn; ++c)
+        complete = s.cellFormat(c, 7).number != sheet::NumberFormat::General;
+    if (complete)
+        return;
+    sheet.SetRowCount(0, 0);   // no half template on screen
+    QFile file(path);
+    const qsizetype lines = file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
+    throw TExceptReport("报表模板文件" + path + "不完整：读到第" + QString::number(lines) +
+                        "行为止，缺少第7行（备用行）的金额格式，文件可能被截断！");
+}
+
 void LoadTemplate(TCell5& sheet, const QString& path)
 {
     const QFileInfo info(path);
@@ -170,6 +188,7 @@ void LoadTemplate(TCell5& sheet, const QString& path)
         throw TExceptReport("报表模板文件" + path + "不存在或无法读取！");
     if (sheet.OpenSheetFile(path, QString()) != 1)
         throw TExceptReport("报表模板文件" + path + "无法打开：" + sheet.LastError());
+    CheckTemplateComplete(sheet, path);
 }
 
 } // namespace
