@@ -55,19 +55,21 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # First line: the synopsis; the lines below: the long description.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [=[budget indicator printing for finance departments
-The indicator print window "指标打印" of a budget management system: pick an
+The indicator print window 指标打印 of a budget management system: pick an
 indicator type, a budget unit and a fund nature, then preview, print or export
 the indicator detail report to Excel, once or for every fund nature in a row.
 Comes with its reference host tallyleaf-host, which runs on an embedded demo
 database or on SQLite, PostgreSQL, SQL Server or Oracle (ODBC), and with
 tallyleaf-sheet, a checker for the report templates.
 预算指标打印：按单位、指标类型和资金性质预览、打印、导出预算指标明细表。]=])
-# The shared libraries the programs link come from dpkg-shlibdeps (Qt, libxlsxwriter, the
-# C++ run time); Qt's plug-ins are loaded at run time, so their packages are named here.
+# The shared libraries the programs link come from dpkg-shlibdeps with their versions
+# (libqt6widgets6, libqt6printsupport6, libqt6sql6, libqt6gui6, libqt6core6, libxlsxwriter4,
+# the C and C++ run times); Qt's plug-ins are loaded at run time, so their packages are
+# named here: the SQL drivers and the SVG image reader (the icon, the check boxes).
+# No double quotes in the description: CPack turns them into list separators.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6widgets6, libqt6printsupport6, libqt6sql6, libqt6sql6-sqlite, libqt6sql6-psql, libqt6sql6-odbc, libqt6svg6")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, libqt6sql6-psql, libqt6sql6-odbc, libqt6svg6")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "tdsodbc, odbc-postgresql, unixodbc")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -3,6 +3,8 @@
 // with an export or print option it runs the print window headless instead and quits.
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QTimer>
 #include <cstdio>
 
@@ -41,6 +43,12 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(TALLYLEAF_VERSION));
     // Every window of the host and of the plug-in shows the icon of the menu entry.
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tallyleaf.svg")));
+    // The windows speak Chinese, so do Qt's own dialogs (file, print, preview), whatever the
+    // locale. Without the translations package (qt6-translations-l10n) they stay English:
+    // a failed load is meant to be silent.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
     QStringList arguments = QApplication::arguments();
     const HeadlessOptions headless = TakeHeadlessOptions(arguments);
     if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {

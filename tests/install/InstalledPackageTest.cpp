@@ -1,0 +1,198 @@
+// The Debian package as a user gets it: its control fields and file list, and the programs
+// run from the unpacked tree (dpkg-deb -x into a scratch root, as dpkg -i would lay it out
+// under /), from a folder outside the source and build trees, with their own data and
+// configuration folders. The host must find its plug-in, templates and settings file
+// relative to itself and nowhere in the build.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+
+#include "tests/install/InstallTestSupport.h"
+
+namespace {
+
+using namespace installtest;
+
+class InstalledPackageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(home.isValid());
+        package = PackageFile();
+        ASSERT_FALSE(package.isEmpty()) << "no tallyleaf_" TALLYLEAF_VERSION "_*.deb in " TALLYLEAF_PACKAGE_DIR
+                                           " (the test install_build_package makes it)";
+        root = home.path(QStringLiteral("root"));
+        const QString error = Unpack(package, root);
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    }
+
+    QString installed(const QString& relative) const { return root + QStringLiteral("/usr/") + relative; }
+    QString host() const { return installed(QStringLiteral("bin/tallyleaf-host")); }
+    static QString canonical(const QString& path) { return QFileInfo(path).canonicalFilePath(); }
+
+    ScratchHome home;
+    QString package;
+    QString root;
+};
+
+QString ControlField(const QString& info, const QString& name)
+{
+    const QRegularExpression field(QStringLiteral("^ ?%1: (.*)$").arg(name), QRegularExpression::MultilineOption);
+    return field.match(info).captured(1).trimmed();
+}
+
+// The package names of a Depends line, alternatives and versions left out.
+QStringList DependencyNames(const QString& depends)
+{
+    QStringList names;
+    for (const QString& clause : depends.split(','))
+        for (const QString& alternative : clause.split('|'))
+            names << alternative.trimmed().section(' ', 0, 0).section(':', 0, 0);
+    return names;
+}
+
+TEST_F(InstalledPackageTest, ControlFieldsNameThePackageAndItsRunTimePackages)
+{
+    const RunResult info = DpkgDeb({QStringLiteral("-I"), package});
+    ASSERT_EQ(info.status, 0) << info.err.toStdString();
+    EXPECT_EQ(ControlField(info.out, "Package"), "tallyleaf");
+    EXPECT_EQ(ControlField(info.out, "Version"), TALLYLEAF_VERSION);
+    EXPECT_EQ(ControlField(info.out, "Section"), "misc");
+    EXPECT_TRUE(ControlField(info.out, "Maintainer").contains('@')) << info.out.toStdString();
+    EXPECT_TRUE(info.out.contains(QStringLiteral("指标打印"))) << "the description names the window";
+
+    const QStringList depends = DependencyNames(ControlField(info.out, "Depends"));
+    // Linked libraries (from dpkg-shlibdeps) and the Qt plug-ins loaded at run time.
+    for (const char* required : {"libqt6widgets6", "libqt6printsupport6", "libqt6sql6", "libqt6sql6-sqlite",
+                                 "libqt6sql6-psql", "libqt6sql6-odbc", "libqt6svg6", "libqt6gui6", "libqt6core6",
+                                 "libc6", "libstdc++6"})
+        EXPECT_TRUE(depends.contains(QString::fromLatin1(required))) << required << " missing in Depends";
+    EXPECT_TRUE(depends.filter(QRegularExpression(QStringLiteral("^libxlsxwriter[0-9]+$"))).size() == 1)
+        << "Depends has no libxlsxwriter run-time package";
+    // Every name is a real package: the build machine has them all (scripts/install-deps).
+    for (const QString& name : depends) {
+        QProcess query;
+        query.start(QStringLiteral("dpkg-query"), {QStringLiteral("-W"), QStringLiteral("-f=${Status}"), name});
+        query.waitForFinished(30000);
+        EXPECT_TRUE(QString::fromUtf8(query.readAllStandardOutput()).contains(QStringLiteral("install ok installed")))
+            << name.toStdString() << " is not a package dpkg knows as installed";
+    }
+}
+
+TEST_F(InstalledPackageTest, ContentsHaveTheProductAndNothingOfTheBuild)
+{
+    const RunResult list = DpkgDeb({QStringLiteral("-c"), package});
+    ASSERT_EQ(list.status, 0) << list.err.toStdString();
+    const QStringList present{
+        "./usr/bin/tallyleaf-host",
+        "./usr/bin/tallyleaf-sheet",
+        "./usr/lib/tallyleaf/libbTallyleaf.so",
+        "./usr/share/tallyleaf/templates/指标明细表_国有资本cll5.cll",
+        "./usr/share/tallyleaf/templates/指标明细表_非国有资本cll5.cll",
+        "./usr/share/tallyleaf/sql/schema-postgresql.sql",
+        "./usr/share/applications/tallyleaf.desktop",
+        "./usr/share/icons/hicolor/scalable/apps/tallyleaf.svg",
+        "./usr/share/icons/hicolor/48x48/apps/tallyleaf.png",
+        "./usr/share/doc/tallyleaf/user-guide.md",
+        "./usr/share/doc/tallyleaf/admin-guide.md",
+        "./usr/share/doc/tallyleaf/README.md",
+    };
+    for (const QString& path : present)
+        EXPECT_TRUE(list.out.contains(' ' + path + '\n')) << path.toStdString() << " not in the package";
+    for (const char* absent : {"tallyleaf-datagen", "/test_", "bench_", "CMakeFiles", ".a\n"})
+        EXPECT_FALSE(list.out.contains(QString::fromLatin1(absent))) << absent << " should not be packaged";
+}
+
+TEST_F(InstalledPackageTest, DesktopEntryIsValidAndPointsAtInstalledFiles)
+{
+    const QString desktop = installed(QStringLiteral("share/applications/tallyleaf.desktop"));
+    const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    ASSERT_FALSE(validator.isEmpty()) << "desktop-file-validate missing (scripts/install-deps installs desktop-file-utils)";
+    QProcess validate;
+    validate.start(validator, {desktop});
+    validate.waitForFinished(30000);
+    EXPECT_EQ(validate.exitCode(), 0) << validate.readAllStandardOutput().toStdString();
+
+    QSettings entry(desktop, QSettings::IniFormat);
+    entry.beginGroup(QStringLiteral("Desktop Entry"));
+    EXPECT_EQ(entry.value("Name").toString(), "Tallyleaf");
+    EXPECT_EQ(entry.value("Name[zh_CN]").toString(), QStringLiteral("指标打印"));
+    EXPECT_FALSE(entry.value("Comment[zh_CN]").toString().isEmpty());
+    const QString program = entry.value("Exec").toString().section(' ', 0, 0);
+    EXPECT_TRUE(QFileInfo(installed("bin/" + program)).isExecutable()) << program.toStdString();
+    const QString icon = installed("share/icons/hicolor/scalable/apps/" + entry.value("Icon").toString() + ".svg");
+    const QImage picture(icon);
+    EXPECT_FALSE(picture.isNull()) << icon.toStdString() << " does not load as a picture";
+}
+
+TEST_F(InstalledPackageTest, InstalledHostFindsItsFilesRelativeToItself)
+{
+    const RunResult r = home.run(host(), {QStringLiteral("--paths")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QString plugIn = canonical(installed(QStringLiteral("lib/tallyleaf/libbTallyleaf.so")));
+    const QString templates = canonical(installed(QStringLiteral("share/tallyleaf/templates"))) + '/';
+    const QString settings = canonical(home.path(QStringLiteral("config"))) + QStringLiteral("/tallyleaf/tallyleaf-host.INI");
+    const QString demo = QStringLiteral("sqlite:") + canonical(home.path(QStringLiteral("data"))) + "/tallyleaf/demo-budget.db";
+    EXPECT_TRUE(r.out.contains(QStringLiteral("插件：") + plugIn + '\n')) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("报表模板目录：") + templates + '\n')) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("设置文件：") + settings + '\n')) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("演示数据库：") + demo + '\n')) << r.out.toStdString();
+}
+
+TEST_F(InstalledPackageTest, HeadlessExportOfTheDemoReportFromTheInstalledFiles)
+{
+    const RunResult r = home.run(host(), {QStringLiteral("--export"), QStringLiteral("指标表.xls")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("数据导出成功。"))) << r.out.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(home.path(QStringLiteral("data/tallyleaf/demo-budget.db"))))
+        << "the demo database goes to XDG_DATA_HOME";
+
+    const QString file = home.path(QStringLiteral("work/指标表.xls"));   // relative to the current folder
+    ASSERT_TRUE(QFileInfo::exists(file));
+    const QJsonObject book = ReadWorkbook(file);
+    const QString title = CellText(book, 0, 1);
+    EXPECT_TRUE(title.contains(QStringLiteral("2024年国库集中支付改革")) && title.endsWith(QStringLiteral("指标表")))
+        << title.toStdString();
+    QStringList headings;
+    for (int column = 1; column < 18; ++column)
+        headings << CellText(book, 3, column) + CellText(book, 4, column) + CellText(book, 5, column);
+    EXPECT_TRUE(headings.join(' ').contains(QStringLiteral("序号"))) << headings.join(' ').toStdString();
+    EXPECT_GT(book.value(QStringLiteral("rows")).toInt(), 7) << "the report has no data rows";
+}
+
+TEST_F(InstalledPackageTest, InstalledHostLoadsItsOwnPlugInWindow)
+{
+    const QString shot = home.path(QStringLiteral("work/window.png"));
+    const RunResult r = home.run(host(), {QStringLiteral("--open"), QStringLiteral("TbfrmTallyleaf"),
+                                          QStringLiteral("--screenshot"), shot});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains(QStringLiteral("tallyleaf-host:"))) << r.err.toStdString();
+    const QImage picture(shot);
+    EXPECT_GT(picture.width(), 400);
+}
+
+// Without its installed files the host fails and names what it looked for: it does not
+// reach back into the build or source trees, which would hide a broken install.
+TEST_F(InstalledPackageTest, MissingInstalledFilesAreReportedNotTakenFromTheBuild)
+{
+    ASSERT_TRUE(QDir(installed(QStringLiteral("lib/tallyleaf"))).removeRecursively());
+    const RunResult window = home.run(host(), {QStringLiteral("--open"), QStringLiteral("TbfrmTallyleaf"),
+                                               QStringLiteral("--screenshot"), home.path("work/window.png")});
+    EXPECT_EQ(window.status, 1);
+    EXPECT_TRUE(window.err.contains(QStringLiteral("找不到插件libbTallyleaf.so"))) << window.err.toStdString();
+
+    const QString templates = canonical(installed(QStringLiteral("share/tallyleaf/templates")));
+    ASSERT_TRUE(QDir(templates).removeRecursively());
+    const RunResult report = home.run(host(), {QStringLiteral("--export"), QStringLiteral("指标表.xls")});
+    EXPECT_EQ(report.status, 1);
+    EXPECT_TRUE(report.err.contains(QStringLiteral("报表模板文件") + templates + '/')) << report.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(home.path(QStringLiteral("work/指标表.xls"))));
+}
+
+} // namespace
