@@ -1,0 +1,300 @@
+// The indicator report of the print window on a large generated budget database, against
+// the bare report statement on the same connection.
+//
+//   ShowReport      the print window (offscreen, with the host's context records and "Def"
+//                   connection, the virtual top node selected) builds its report again for
+//                   the chosen fund nature, as when the user picks it: unit levels, statement,
+//                   template, special accounts, every row written, the progress panel shown
+//   BareStatement   the same statement text (BuildDetailSql for the window's selection) run
+//                   through the same "Def" connection, every field of every row read
+//   OpenStatement   the same statement, rows counted only
+//
+// The database is made once, outside the source tree, with tools/tallyleaf-datagen:
+//   tallyleaf-datagen --connection sqlite:/work/bigdata/big.db --units 20000 --rows 1000000
+// and named by TALLYLEAF_BENCH_DB (a file, taken as SQLite, or a connection string). Without
+// it every benchmark is skipped with a message that says so.
+//
+// The login unit is none by default, so that the top node covers every unit of the
+// database; TALLYLEAF_BENCH_LOGIN names one instead. TALLYLEAF_BENCH_YEAR picks the year
+// (2024 by default, the generator's last). TALLYLEAF_BENCH_FUND names a fund nature ("" for
+// none: every fund nature summed); by default the window's own first one is kept.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QWidget>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <memory>
+
+#include "common/gunSelectList.h"
+#include "common/untDataBase.h"
+#include "host/HostDatabase.h"
+#include "host/HostEnvironment.h"
+#include "platform/Forms.h"
+#include "plugin/PlugInGlobals.h"
+#include "plugin/untDefConnection.h"
+#include "print/CELL50Lib_TLB.h"
+#include "print/bwnTallyleaf.h"
+#include "print/untReportFill.h"
+#include "trees/untDynamicTree.h"
+
+namespace {
+
+// Counts the paints a widget gets while armed: how long until the first one (the statement
+// runs before the bar is shown) and the longest stretch between two of them.
+class TPaintCounter : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && FClock.isValid()) {
+            const qint64 since = FClock.restart();
+            if (FPaints++ == 0)
+                FFirstMs = since;
+            else
+                FLongestGapMs = std::max(FLongestGapMs, since);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+    void Arm()
+    {
+        FPaints = 0;
+        FFirstMs = 0;
+        FLongestGapMs = 0;
+        FClock.start();
+    }
+    void Disarm() { FClock.invalidate(); }
+    qint64 Paints() const { return FPaints; }
+    qint64 FirstMs() const { return FFirstMs; }
+    qint64 LongestGapMs() const { return FLongestGapMs; }
+
+private:
+    QElapsedTimer FClock;
+    qint64 FPaints = 0;
+    qint64 FFirstMs = 0;
+    qint64 FLongestGapMs = 0;
+};
+
+struct TBenchWindow {
+    std::unique_ptr<HostDatabase> Database;
+    std::unique_ptr<HostEnvironment> Environment;
+    TForm* Main = nullptr;
+    TbfrmTallyleaf* Form = nullptr;
+    QString Statement;    // the report statement of the window's selection
+    QString Error;        // why the benchmarks are skipped
+    QStringList Messages; // what the window reported while it ran
+    TPaintCounter BarPaints;
+};
+
+TBenchWindow* GBench = nullptr;
+
+// Lets the window system's events in (expose, then the paints they ask for), as the event
+// loop does between two user actions: a window that was never exposed paints nothing.
+void LetWindowSettle(int milliseconds)
+{
+    QElapsedTimer clock;
+    clock.start();
+    do
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    while (clock.elapsed() < milliseconds);
+}
+
+QString ConnectionString(const QString& named)
+{
+    return named.contains(QStringLiteral("://")) || named.startsWith(QStringLiteral("sqlite:")) ? named
+                                                                                                : "sqlite:" + named;
+}
+
+TTreeNode* TopNode(TTreeView* tree)
+{
+    TTreeNodes* nodes = tree->Items();
+    for (int i = 0; i < nodes->Count(); ++i)
+        if (nodes->Item(i)->AbsoluteIndex() == 0)
+            return nodes->Item(i);
+    return nullptr;
+}
+
+// The statement the window's report runs, from what the window shows.
+QString WindowStatement(TbfrmTallyleaf& form)
+{
+    TReportSelection selection;
+    selection.Year = PubVariable()->Year;
+    selection.FEidPrefix = form.EidPrefix();
+    selection.FBType = form.BType();
+    selection.FundName = form.cobMid->Text();
+    FundKindCodeByName(selection.FundName, selection.FundCode);
+    selection.FUnitName = form.UnitName();
+    return BuildDetailSql(selection);
+}
+
+void SelectFund(TbfrmTallyleaf& form)
+{
+    if (!qEnvironmentVariableIsSet("TALLYLEAF_BENCH_FUND"))
+        return;
+    const QString fund = qEnvironmentVariable("TALLYLEAF_BENCH_FUND");
+    if (fund.isEmpty())
+        form.cobMid->SetItemIndex(-1);
+    else
+        form.cobMid->SetText(fund);
+    form.cobMidChange(form.cobMid);
+}
+
+void OpenWindow(TBenchWindow& b)
+{
+    const QString named = qEnvironmentVariable("TALLYLEAF_BENCH_DB");
+    if (named.isEmpty()) {
+        b.Error = "TALLYLEAF_BENCH_DB is not set: make the database with tallyleaf-datagen and name it there";
+        return;
+    }
+    b.Database = std::make_unique<HostDatabase>(ConnectionString(named), QString());
+    HostSettingsValues settings;
+    settings.year = qEnvironmentVariableIsSet("TALLYLEAF_BENCH_YEAR") ? qEnvironmentVariableIntValue("TALLYLEAF_BENCH_YEAR")
+                                                                       : 2024;
+    settings.loginUnitCode = qEnvironmentVariable("TALLYLEAF_BENCH_LOGIN");
+    settings.templateFolder = QStringLiteral(TALLYLEAF_SOURCE_DIR "/data/templates/");
+    b.Environment = std::make_unique<HostEnvironment>(settings);
+    b.Environment->pubVariable()->DbManager = b.Database->manager();
+    SetPlugInContext(b.Environment->context());
+    Application->OnException = [&b](TObject*, const QString& message) { b.Messages << message; };
+
+    b.Main = new TForm(Application);
+    b.Main->SetFormStyle(fsMDIForm);
+    b.Main->SetBounds(0, 0, 1280, 800);
+    Application->SetMainForm(b.Main);
+    b.Main->Show();
+    b.Form = new TbfrmTallyleaf(Application);
+    b.Form->Show();
+    LetWindowSettle(500);
+    TTreeNode* top = TopNode(b.Form->trvList);
+    if (!top) {
+        b.Error = "the unit tree has no top node: " + b.Messages.join("; ");
+        return;
+    }
+    b.Form->trvList->SetSelected(top);
+    SelectFund(*b.Form);
+    if (!b.Messages.isEmpty()) {
+        b.Error = b.Messages.join("; ");
+        return;
+    }
+    LetWindowSettle(500);
+    b.Statement = WindowStatement(*b.Form);
+    b.Form->ProgressBar1->Widget()->installEventFilter(&b.BarPaints);
+    std::fprintf(stderr, "report: prefix '%s', unit '%s', fund '%s', %d sheet rows\n", qPrintable(b.Form->EidPrefix()),
+                 qPrintable(b.Form->UnitName()), qPrintable(b.Form->cobMid->Text()),
+                 b.Form->cllBudget->GetRowCount(0) - 1);
+}
+
+void CloseWindow(TBenchWindow& b)
+{
+    if (b.Form)
+        b.Form->Free();
+    Application->SetMainForm(nullptr);
+    if (b.Main)
+        b.Main->Free();
+    Application->OnException = nullptr;
+    SetPlugInContext(nullptr);
+    b.Environment.reset();
+    b.Database.reset();
+}
+
+bool Ready(benchmark::State& state)
+{
+    if (!GBench->Error.isEmpty()) {
+        state.SkipWithError(qPrintable(GBench->Error));
+        return false;
+    }
+    return true;
+}
+
+void ShowReport(benchmark::State& state)
+{
+    if (!Ready(state))
+        return;
+    TbfrmTallyleaf& form = *GBench->Form;
+    TPaintCounter& bar = GBench->BarPaints;
+    qint64 paints = 0;
+    qint64 first = 0;
+    qint64 longestGap = 0;
+    for (auto _ : state) {
+        bar.Arm();
+        form.cobMidChange(form.cobMid);
+        // The report is seen once the window has painted it.
+        QApplication::processEvents();
+        bar.Disarm();
+        paints += bar.Paints();
+        first = std::max(first, bar.FirstMs());
+        longestGap = std::max(longestGap, bar.LongestGapMs());
+    }
+    if (!GBench->Messages.isEmpty()) {
+        state.SkipWithError(qPrintable(GBench->Messages.join("; ")));
+        return;
+    }
+    state.counters["rows"] = form.cllBudget->GetRowCount(0) - 1;
+    state.counters["bar_paints"] = benchmark::Counter(double(paints), benchmark::Counter::kAvgIterations);
+    state.counters["first_paint_ms"] = double(first);
+    state.counters["max_gap_ms"] = double(longestGap);
+}
+BENCHMARK(ShowReport)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BareStatement(benchmark::State& state)
+{
+    if (!Ready(state))
+        return;
+    qint64 rows = 0;
+    for (auto _ : state) {
+        IARQueryPtr query;
+        if (!OpenDefQuery(GBench->Statement, query)) {
+            state.SkipWithError(qPrintable(LastDefQueryError()));
+            return;
+        }
+        TARQuery* q = query->Query();
+        for (q->First(); !q->Eof(); q->Next()) {
+            benchmark::DoNotOptimize(ReadDetailRow(*q));
+            ++rows;
+        }
+    }
+    state.counters["rows"] = benchmark::Counter(double(rows), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BareStatement)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void OpenStatement(benchmark::State& state)
+{
+    if (!Ready(state))
+        return;
+    qint64 rows = 0;
+    for (auto _ : state) {
+        IARQueryPtr query;
+        if (!OpenDefQuery(GBench->Statement, query)) {
+            state.SkipWithError(qPrintable(LastDefQueryError()));
+            return;
+        }
+        rows += query->Query()->RecordCount();
+    }
+    state.counters["rows"] = benchmark::Counter(double(rows), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(OpenStatement)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    InitRuntimeObjects();
+    TBenchWindow bench;
+    GBench = &bench;
+    try {
+        OpenWindow(bench);
+    } catch (const std::exception& e) {
+        bench.Error = ExceptionMessage(e);
+    }
+    if (!bench.Error.isEmpty())
+        std::fprintf(stderr, "bench_report: %s\n", qPrintable(bench.Error));
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    CloseWindow(bench);
+    GBench = nullptr;
+    FreeRuntimeObjects();
+    return 0;
+}
