@@ -82,6 +82,13 @@ frame 打印预览 "$out/guide-preview.png"
 xdotool windowclose "$preview" || true
 kill "$host"; sleep 1
 
+# The print dialog of a machine without printers (a fresh window: cancelled).
+start_host --open TbfrmTallyleaf
+click 373 204 4
+frame '^打印$' "$out/guide-print-dialog.png"
+xdotool key Escape; sleep 1
+kill "$host"; sleep 1
+
 # The export settings dialog (not on the print window's menu: drawn by its own program).
 "$build/tests/install/tallyleaf_doc_pictures" "$scratch/expset.png" 6 >/dev/null 2>&1 & pids+=($!)
 sleep 3
