@@ -66,7 +66,7 @@ const char* const HelpTail = R"(环境变量：
   tallyleaf-host --unit 105001 --fund 一般预算资金 --export 指标表.xls
       不开窗口，导出一个单位一种资金性质的报表
   tallyleaf-host --unit top --export-dir 导出
-      连续导出“预算单位列表”下每种资金性质的报表到目录“导出”
+      连续导出“预算单位列表”下每种资金性质的报表到已有的目录“导出”
   tallyleaf-host --pdf 指标表.pdf
       把第一个末级单位、第一种资金性质的报表打印成 PDF
 )";
