@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QThread>
 #include <QStringDecoder>
 
@@ -244,26 +245,54 @@ void SyncFolder(const QString& folder)
     ::close(fd);
 }
 
-// The file that a write replaces: the target of a symbolic link, not the link.
+// The file that a write replaces: the name itself. A symbolic link at the name is
+// replaced by a regular file, never written through, so a link planted there cannot
+// make the write land elsewhere.
 QString WriteTarget(const QString& fileName)
 {
+    return QFileInfo(fileName).absoluteFilePath();
+}
+
+// The lines a write keeps. Through a link they are what reading shows; a link that
+// leads to no regular file (dangling, a folder) holds none.
+QStringList LinesToKeep(const QString& fileName)
+{
     const QFileInfo info(fileName);
-    return info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+    if (info.isSymLink() && !info.isFile())
+        return {};
+    return ReadLines(fileName);
+}
+
+// A new file beside `base` in `folder`, created with the user's default permissions
+// (0666 less the umask) and never through a link planted at its name.
+int CreateTemporaryFile(const QString& folder, const QString& base, QByteArray& path)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString suffix = QString::number(QRandomGenerator::system()->generate64(), 36);
+        path = QFile::encodeName(folder + QStringLiteral("/.") + base + u'.' + suffix);
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 // Temporary file in the same folder, flushed and synced, renamed over the target.
 void ReplaceFileAtomically(const QString& fileName, const QByteArray& bytes)
 {
-    CheckWritable(QFileInfo(fileName), fileName);
     const QString target = WriteTarget(fileName);
     const QFileInfo targetInfo(target);
-    mode_t mode = 0644;
+    // An existing file keeps its permissions; a new one (or one replacing a link) gets
+    // the user's default ones from the create below.
     struct stat st {};
-    if (::stat(QFile::encodeName(target).constData(), &st) == 0)
-        mode = st.st_mode & 07777;
+    const bool exists = ::lstat(QFile::encodeName(target).constData(), &st) == 0;
+    const bool keepMode = exists && S_ISREG(st.st_mode);
+    if (!exists || !S_ISLNK(st.st_mode))
+        CheckWritable(targetInfo, fileName);
 
-    QByteArray temp = QFile::encodeName(targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName() + QStringLiteral(".XXXXXX"));
-    const int fd = ::mkstemp(temp.data());
+    QByteArray temp;
+    const int fd = CreateTemporaryFile(targetInfo.absolutePath(), targetInfo.fileName(), temp);
     if (fd < 0)
         throw EInOutError(Format(QStringLiteral("不能写入设置文件“%s”：%s"), {fileName, SystemError(errno)}));
     const auto fail = [&](int code) {
@@ -277,7 +306,7 @@ void ReplaceFileAtomically(const QString& fileName, const QByteArray& bytes)
         ::unlink(temp.constData());
         throw;
     }
-    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
+    if ((keepMode && ::fchmod(fd, st.st_mode & 07777) != 0) || ::fsync(fd) != 0) {
         const int code = errno;
         ::close(fd);
         fail(code);
@@ -379,7 +408,7 @@ void TIniFile::WriteString(const QString& Section, const QString& Ident, const Q
     CheckNames(FileName(), Section, Ident, Value);
     std::lock_guard<std::mutex> guard(GWriteLock);
     const TFolderLock folderLock(QFileInfo(WriteTarget(FileName())).absolutePath(), FileName());
-    QStringList lines = ReadLines(FileName());
+    QStringList lines = LinesToKeep(FileName());
     PutValue(lines, Section, Ident, Value);
     ReplaceFileAtomically(FileName(), JoinLines(lines));
 }

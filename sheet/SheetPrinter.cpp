@@ -24,6 +24,26 @@ void applyLayout(QPrinter& printer, const PageSetup& setup)
     printer.setDocName(QStringLiteral("report"));
 }
 
+// The PDF is made in memory and then written through StagedFile, whose writes are
+// checked (the PDF writer does not report a full disk), whose new files get the user's
+// default permissions and which never writes through a link planted at the name.
+bool writePdf(const SheetPrinter& sheetPrinter, const QString& path, const QPageLayout& layout, int resolution,
+              QString* error)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(resolution);
+        writer.setPageLayout(layout);
+        writer.setCreator(QStringLiteral("Tallyleaf"));
+        writer.setTitle(QStringLiteral("报表"));
+        if (!sheetPrinter.render(writer, writer.resolution(), error))
+            return false;
+    }
+    return StagedFile::writeAll(path, buffer.data(), error);
+}
+
 } // namespace
 
 QPageLayout SheetPrinter::pageLayout(const PageSetup& setup)
@@ -70,20 +90,7 @@ bool SheetPrinter::render(QPagedPaintDevice& device, int resolution, QString* er
 
 bool SheetPrinter::exportPdf(const QString& path, QString* error) const
 {
-    // The PDF is made in memory and then written through StagedFile, whose writes are
-    // checked (the PDF writer does not report a full disk).
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
-        writer.setResolution(600);
-        writer.setPageLayout(pageLayout(m_sheet.pageSetup()));
-        writer.setCreator(QStringLiteral("Tallyleaf"));
-        writer.setTitle(QStringLiteral("报表"));
-        if (!render(writer, writer.resolution(), error))
-            return false;
-    }
-    return StagedFile::writeAll(path, buffer.data(), error);
+    return writePdf(*this, path, pageLayout(m_sheet.pageSetup()), 600, error);
 }
 
 int SheetPrinter::preview(QWidget* parent) const
@@ -115,6 +122,10 @@ int SheetPrinter::print(bool askUser, QWidget* parent, QString* error) const
         if (dialog.exec() != QDialog::Accepted)
             return 0;
     }
+    // Printing to a file makes the same file as the headless PDF, never the printer's
+    // own direct write (which follows a link planted at the name and truncates its target).
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        return writePdf(*this, printer.outputFileName(), printer.pageLayout(), printer.resolution(), error) ? 1 : 0;
     return render(printer, printer.resolution(), error) ? 1 : 0;
 }
 

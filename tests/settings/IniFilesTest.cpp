@@ -269,14 +269,17 @@ TEST_F(IniFileTest, WritesLeaveNoTemporaryOrLockFilesBehindAndKeepThePermissions
     EXPECT_EQ(QFile::permissions(Path()) & 0x7077, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
-TEST_F(IniFileTest, WritesThroughASymbolicLinkReplaceTheTargetAndKeepTheLink)
+TEST_F(IniFileTest, AWriteAtASymbolicLinkReplacesTheLinkKeepsItsValuesAndLeavesItsTargetAlone)
 {
     const QString target = Path(QStringLiteral("real.INI"));
     TIniFile(target).WriteString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("1"));
+    TIniFile(target).WriteString(QStringLiteral("S"), QStringLiteral("other"), QStringLiteral("kept"));
     ASSERT_TRUE(QFile::link(target, Path()));
     TIniFile(Path()).WriteString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("2"));
-    EXPECT_TRUE(QFileInfo(Path()).isSymLink());
-    EXPECT_EQ(TIniFile(target).ReadString(QStringLiteral("S"), QStringLiteral("k"), QString()), QStringLiteral("2"));
+    EXPECT_FALSE(QFileInfo(Path()).isSymLink());
+    EXPECT_EQ(TIniFile(Path()).ReadString(QStringLiteral("S"), QStringLiteral("k"), QString()), QStringLiteral("2"));
+    EXPECT_EQ(TIniFile(Path()).ReadString(QStringLiteral("S"), QStringLiteral("other"), QString()), QStringLiteral("kept"));
+    EXPECT_EQ(TIniFile(target).ReadString(QStringLiteral("S"), QStringLiteral("k"), QString()), QStringLiteral("1"));
 }
 
 TEST_F(IniFileTest, WritersOnSeveralThreadsLoseNoValue)
