@@ -82,41 +82,48 @@ void TQueryThread::Execute()
 }
 
 // The hand-over: the worker posts the call and sleeps until the user-interface thread
-// has run it. The mutex orders the worker's writes (the opened query) before the
-// call and the call's effects before the worker goes on, in terms that thread
-// checkers can see too.
+// has run it. The call, its result and its error pass through members guarded by
+// FCallLock, so the order of the worker's writes (the opened query) before the call,
+// and of the call's effects before the worker goes on, is one that thread checkers see
+// too (Qt's event queue, which carries the post, is invisible to them).
 void TQueryThread::Synchronize(const std::function<void()>& method)
 {
-    struct TCall {
-        std::mutex Lock;
-        std::condition_variable Done;
-        bool Finished = false;
-        std::exception_ptr Error;
-    };
-    auto call = std::make_shared<TCall>();
-    { const std::lock_guard<std::mutex> publish(call->Lock); }
-    QMetaObject::invokeMethod(
-        this,
-        [call, &method] {
-            { const std::lock_guard<std::mutex> receive(call->Lock); }
-            std::exception_ptr error;
-            try {
-                method();
-            } catch (...) {
-                error = std::current_exception();
-            }
-            {
-                const std::lock_guard<std::mutex> finish(call->Lock);
-                call->Error = error;
-                call->Finished = true;
-            }
-            call->Done.notify_one();
-        },
-        Qt::QueuedConnection);
-    std::unique_lock<std::mutex> wait(call->Lock);
-    call->Done.wait(wait, [&] { return call->Finished; });
-    if (call->Error)
-        std::rethrow_exception(call->Error);
+    std::unique_lock<std::mutex> lock(FCallLock);
+    FCall = &method;
+    FCallFinished = false;
+    FCallError = nullptr;
+    // By name: the queued call carries no object made on this thread for the receiver
+    // to read.
+    QMetaObject::invokeMethod(this, "RunSynchronizedCall", Qt::QueuedConnection);
+    FCallDone.wait(lock, [this] { return FCallFinished; });
+    FCall = nullptr;
+    std::exception_ptr error = std::move(FCallError);
+    FCallError = nullptr;
+    lock.unlock();
+    if (error)
+        std::rethrow_exception(error);
+}
+
+void TQueryThread::RunSynchronizedCall()
+{
+    const std::function<void()>* method = nullptr;
+    {
+        const std::lock_guard<std::mutex> receive(FCallLock);
+        method = FCall;
+    }
+    std::exception_ptr error;
+    try {
+        if (method)
+            (*method)();
+    } catch (...) {
+        error = std::current_exception();
+    }
+    {
+        const std::lock_guard<std::mutex> finish(FCallLock);
+        FCallError = std::move(error);
+        FCallFinished = true;
+    }
+    FCallDone.notify_one();
 }
 
 void TQueryThread::DoQueryOpened()

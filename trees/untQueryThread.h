@@ -21,6 +21,8 @@
 #include <QObject>
 #include <QString>
 #include <atomic>
+#include <condition_variable>
+#include <exception>
 #include <functional>
 #include <mutex>
 
@@ -78,6 +80,8 @@ private:
     void Run();
     void DoQueryOpened();
     void RunEnded();
+    // Runs the call that Synchronize posted, on the user-interface thread.
+    Q_INVOKABLE void RunSynchronizedCall();
 
     TADOQuery* FQuery;
     QThread* FThread;
@@ -86,4 +90,12 @@ private:
     bool FQueryDelivered = false;   // written on the user-interface thread only
     std::mutex FEndLock;            // orders the worker's last writes before RunEnded
     QString FErrorText;             // written by the worker as it ends
+    // The call Synchronize hands over. Members made with the object (before the worker
+    // starts) and guarded by FCallLock: nothing the worker allocates is read by the
+    // user-interface thread before it has taken the lock.
+    std::mutex FCallLock;
+    std::condition_variable FCallDone;
+    const std::function<void()>* FCall = nullptr;
+    bool FCallFinished = false;
+    std::exception_ptr FCallError;
 };
