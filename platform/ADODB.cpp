@@ -7,6 +7,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QThread>
+#include <mutex>
 
 using namespace Qt::StringLiterals;
 
@@ -33,7 +34,33 @@ bool IsMainThread(QThread* thread)
 
 } // namespace
 
-TADOConnection::TADOConnection(TComponent* AOwner) : TComponent(AOwner) {}
+// The Qt connection names per thread, with the worker threads whose end is hooked.
+struct TADOHandleTable {
+    struct THandle {
+        QString Name;
+        quint64 Generation = 0;
+    };
+    std::mutex Lock;
+    QHash<QThread*, THandle> Handles;
+    QSet<QThread*> Watched;
+
+    // Takes the thread's handle out and drops its Qt connection.
+    void Drop(QThread* thread)
+    {
+        QString name;
+        {
+            const std::lock_guard<std::mutex> lock(Lock);
+            name = Handles.take(thread).Name;
+        }
+        if (!name.isEmpty())
+            QSqlDatabase::removeDatabase(name);
+    }
+};
+
+TADOConnection::TADOConnection(TComponent* AOwner)
+    : TComponent(AOwner), FHandles(std::make_shared<TADOHandleTable>())
+{
+}
 
 TADOConnection::~TADOConnection()
 {
@@ -132,9 +159,9 @@ QSqlDatabase TADOConnection::ThreadDatabase()
     QString name;
     bool stale = false;
     {
-        QMutexLocker lock(&FLock);
-        const auto it = FHandles.constFind(thread);
-        if (it != FHandles.cend()) {
+        const std::lock_guard<std::mutex> lock(FHandles->Lock);
+        const auto it = FHandles->Handles.constFind(thread);
+        if (it != FHandles->Handles.cend()) {
             if (it->Generation == FGeneration.load())
                 name = it->Name;
             else
@@ -188,43 +215,48 @@ QSqlDatabase TADOConnection::CreateThreadDatabase(QThread* thread)
     }
     bool watch = false;
     {
-        QMutexLocker lock(&FLock);
-        FHandles.insert(thread, THandle{name, generation});
-        watch = !IsMainThread(thread) && !FWatchedThreads.contains(thread);
+        const std::lock_guard<std::mutex> lock(FHandles->Lock);
+        FHandles->Handles.insert(thread, TADOHandleTable::THandle{name, generation});
+        watch = !IsMainThread(thread) && !FHandles->Watched.contains(thread);
         if (watch)
-            FWatchedThreads.insert(thread);
+            FHandles->Watched.insert(thread);
     }
-    // A worker thread's connection goes with the thread (the signal comes on that thread).
-    if (watch)
-        connect(thread, &QThread::finished, this, [this, thread] {
-            {
-                QMutexLocker lock(&FLock);
-                FWatchedThreads.remove(thread);
-            }
-            DropThreadHandle(thread);
-        }, Qt::DirectConnection);
+    // A worker thread's connection goes with the thread. The signal comes on that
+    // thread, possibly while or after this object is freed on another: the hook holds
+    // only the table, and only as long as the table lives. Single-shot, so the hook is
+    // made, run and freed on the worker alone.
+    if (watch) {
+        const std::weak_ptr<TADOHandleTable> table = FHandles;
+        connect(
+            thread, &QThread::finished, thread,
+            [table, thread] {
+                const std::shared_ptr<TADOHandleTable> handles = table.lock();
+                if (!handles)
+                    return;
+                {
+                    const std::lock_guard<std::mutex> lock(handles->Lock);
+                    handles->Watched.remove(thread);
+                }
+                handles->Drop(thread);
+            },
+            Qt::ConnectionType(Qt::DirectConnection | Qt::SingleShotConnection));
+    }
     return QSqlDatabase::database(name, false);
 }
 
 void TADOConnection::DropThreadHandle(QThread* thread)
 {
-    QString name;
-    {
-        QMutexLocker lock(&FLock);
-        name = FHandles.take(thread).Name;
-    }
-    if (!name.isEmpty())
-        QSqlDatabase::removeDatabase(name);
+    FHandles->Drop(thread);
 }
 
 void TADOConnection::DropAllHandles()
 {
-    QHash<QThread*, THandle> handles;
+    QHash<QThread*, TADOHandleTable::THandle> handles;
     {
-        QMutexLocker lock(&FLock);
-        handles.swap(FHandles);
+        const std::lock_guard<std::mutex> lock(FHandles->Lock);
+        handles.swap(FHandles->Handles);
     }
-    for (const THandle& h : std::as_const(handles))
+    for (const TADOHandleTable::THandle& h : std::as_const(handles))
         QSqlDatabase::removeDatabase(h.Name);
 }
 

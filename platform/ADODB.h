@@ -24,12 +24,14 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <memory>
 
 #include "platform/ADOConnectionString.h"
 #include "platform/ADODataSet.h"
 #include "platform/Classes.h"
 
 class QThread;
+struct TADOHandleTable;
 
 TALLYLEAF_DECLARE_EXCEPTION(EADOError, EDatabaseError);
 
@@ -85,10 +87,6 @@ protected:
     void BeforeDestruction() override;
 
 private:
-    struct THandle {
-        QString Name;
-        quint64 Generation = 0;
-    };
     QSqlDatabase ThreadDatabase();
     QSqlDatabase CreateThreadDatabase(QThread* thread);
     void DropThreadHandle(QThread* thread);
@@ -101,9 +99,11 @@ private:
     bool FLoginPrompt = true;
     std::atomic<bool> FConnected{false};
     std::atomic<quint64> FGeneration{1};
-    mutable QMutex FLock;   // guards the handles, the settings texts and the last error
-    QHash<QThread*, THandle> FHandles;
-    QSet<QThread*> FWatchedThreads;   // worker threads whose end drops their handle
+    mutable QMutex FLock;   // guards the settings texts and the last error
+    // Each thread's Qt connection. Shared with the clean-up that runs on a worker thread
+    // as it ends, which may come after this object is gone: the clean-up holds the
+    // table, never the object.
+    std::shared_ptr<TADOHandleTable> FHandles;
     mutable QString FLastError;
 };
 
