@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QWidget>
 #include <array>
 #include <cmath>
 
@@ -112,6 +113,31 @@ public:
 
 private:
     TReportProgress* FProgress;
+};
+
+// The sheet on screen is painted once, when its rows are all written. Otherwise every
+// written cell asks the view for a repaint (each request walks up to the window: about
+// a tenth of a large report's time), and each repaint of the progress bar paints the
+// sheet along with it.
+class TSheetPaintPause {
+public:
+    explicit TSheetPaintPause(TCell5& sheet) : FView(sheet.Widget())
+    {
+        FPaused = FView && FView->updatesEnabled();
+        if (FPaused)
+            FView->setUpdatesEnabled(false);
+    }
+    ~TSheetPaintPause()
+    {
+        if (FPaused)
+            FView->setUpdatesEnabled(true);   // repaints the whole view once
+    }
+    TSheetPaintPause(const TSheetPaintPause&) = delete;
+    TSheetPaintPause& operator=(const TSheetPaintPause&) = delete;
+
+private:
+    QWidget* FView;
+    bool FPaused = false;
 };
 
 // Sequence numbers and unit marks run on through the whole report: a unit's first row carries
@@ -276,6 +302,7 @@ TDetailRow ReadDetailRow(const TDataSet& query)
 int WriteDetailRows(TCell5& sheet, TDataSet& query, const TSpecialAccounts& special, bool asNumbers,
                     TReportProgress* progress)
 {
+    TSheetPaintPause pause(sheet);
     TProgressScope scope(progress, query.RecordCount());
     TRowWriter writer(sheet, special, asNumbers);
     int written = 0;

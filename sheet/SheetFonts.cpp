@@ -42,11 +42,24 @@ const QFontMetricsF& SheetFonts::metrics(const CellFormat& format)
     return *entry(format).metrics;
 }
 
+double SheetFonts::advance(Entry& entry, const QString& text)
+{
+    const auto known = entry.advances.constFind(text);
+    if (known != entry.advances.cend())
+        return known.value();
+    if (entry.advances.size() >= MaxMeasuredTexts)
+        entry.advances.clear();
+    const double measured = entry.metrics->horizontalAdvance(text);
+    entry.advances.insert(text, measured);
+    return measured;
+}
+
 double SheetFonts::textHeight(const QString& text, const CellFormat& format, double width)
 {
-    const QFontMetricsF& fm = metrics(format);
+    Entry& e = entry(format);
+    const QFontMetricsF& fm = *e.metrics;
     // Most cells hold one short line: measure its advance before laying out paragraphs.
-    if (!format.wrap || (!text.contains(QLatin1Char('\n')) && fm.horizontalAdvance(text) <= width))
+    if (!format.wrap || (!text.contains(QLatin1Char('\n')) && advance(e, text) <= width))
         return fm.height();
     const QRectF r = fm.boundingRect(QRectF(0, 0, std::max(1.0, width), 1e6),
                                      Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, text);

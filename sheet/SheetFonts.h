@@ -30,11 +30,18 @@ public:
     int fitRowHeight(int row);
 
 private:
+    // Texts measured for one font, kept for the next rows: a large report repeats most
+    // of its texts (classifications, item names, unit names), and shaping a text costs
+    // more than writing its cell. Bounded: emptied when it reaches this many texts.
+    static constexpr qsizetype MaxMeasuredTexts = 100000;
+
     struct Entry {
         QFont font;
         std::unique_ptr<QFontMetricsF> metrics;
+        QHash<QString, double> advances;
     };
     Entry& entry(const CellFormat& format);
+    static double advance(Entry& entry, const QString& text);
     double textHeight(const QString& text, const CellFormat& format, double width);
 
     const Sheet& m_sheet;

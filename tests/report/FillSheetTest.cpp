@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <gtest/gtest.h>
 #include <QFile>
 #include <optional>
@@ -324,6 +325,41 @@ TEST_P(FillSheetTest, ProgressFinishesWhenWritingFails)
     EXPECT_THROW(FillSheet(*H().Cell, H().Selection("101", "市财政局", "11"), "11", false, &progress), Exception);
     EXPECT_EQ(progress.Starts, 1);
     EXPECT_EQ(progress.Finishes, 1);
+}
+
+// While rows are written the sheet on screen is not repainted (each cell would ask for a
+// repaint); afterwards it paints again, also when writing fails half-way.
+class TViewWatchingProgress : public TRecordingProgress {
+public:
+    explicit TViewWatchingProgress(const QWidget* view) : FView(view) {}
+    void Step() override
+    {
+        ViewPaintsDuringRows = ViewPaintsDuringRows || FView->updatesEnabled();
+        TRecordingProgress::Step();
+    }
+    bool ViewPaintsDuringRows = false;
+
+private:
+    const QWidget* FView;
+};
+
+TEST_P(FillSheetTest, SheetPaintsAgainAfterWritingEndsOrFails)
+{
+    QWidget* view = H().Cell->Widget();
+    view->show();
+    for (const int throwAt : {-1, 3}) {
+        SCOPED_TRACE(throwAt);
+        TViewWatchingProgress progress(view);
+        progress.ThrowAtStep = throwAt;
+        const TReportSelection s = H().Selection("101", "市财政局", "11");
+        if (throwAt < 0)
+            FillSheet(*H().Cell, s, "11", false, &progress);
+        else
+            EXPECT_THROW(FillSheet(*H().Cell, s, "11", false, &progress), Exception);
+        EXPECT_GT(progress.Steps, 0);
+        EXPECT_FALSE(progress.ViewPaintsDuringRows);
+        EXPECT_TRUE(view->updatesEnabled());
+    }
 }
 
 // Column widths of the split amounts: kept for fund "31" (its own template) and for fund "11"
