@@ -5,6 +5,7 @@
 #include <QMetaProperty>
 #include <QMutex>
 #include <QPointer>
+#include <QSet>
 
 #include "platform/ComCtrls.h"
 #include "platform/Controls.h"
@@ -47,11 +48,29 @@ void AddIdents(std::initializer_list<std::pair<const char*, int>> idents)
         IdentTable().insert(QString::fromLatin1(name).toLower(), value);
 }
 
+// The values each enumeration type has, by meta type id: a property of that type takes
+// no other number (Position = 12 would store a TPosition that does not exist).
+QHash<int, QSet<qint64>>& EnumValues()
+{
+    static QHash<int, QSet<qint64>> table;
+    return table;
+}
+
+template <typename E>
+void AddEnumIdents(std::initializer_list<std::pair<const char*, E>> idents)
+{
+    QSet<qint64>& values = EnumValues()[QMetaType::fromType<E>().id()];
+    for (const auto& [name, value] : idents) {
+        IdentTable().insert(QString::fromLatin1(name).toLower(), int(value));
+        values.insert(int(value));
+    }
+}
+
 void RegisterStandardIdents()
 {
-    AddIdents({{"alNone", alNone}, {"alTop", alTop}, {"alBottom", alBottom}, {"alLeft", alLeft},
+    AddEnumIdents<TAlign>({{"alNone", alNone}, {"alTop", alTop}, {"alBottom", alBottom}, {"alLeft", alLeft},
                {"alRight", alRight}, {"alClient", alClient}, {"alCustom", alCustom}});
-    AddIdents({{"bvNone", bvNone}, {"bvLowered", bvLowered}, {"bvRaised", bvRaised}, {"bvSpace", bvSpace}});
+    AddEnumIdents<TBevelCut>({{"bvNone", bvNone}, {"bvLowered", bvLowered}, {"bvRaised", bvRaised}, {"bvSpace", bvSpace}});
     AddIdents({{"clBlack", clBlack}, {"clMaroon", clMaroon}, {"clGreen", clGreen}, {"clNavy", clNavy},
                {"clBlue", clBlue}, {"clRed", clRed}, {"clGray", clGray}, {"clSilver", clSilver},
                {"clWhite", clWhite}, {"clYellow", clYellow}, {"clWindow", clWindow},
@@ -60,27 +79,27 @@ void RegisterStandardIdents()
     AddIdents({{"crDefault", crDefault}, {"crNone", crNone}, {"crArrow", crArrow}, {"crCross", crCross},
                {"crIBeam", crIBeam}, {"crHourGlass", crHourGlass}, {"crVSplit", crVSplit},
                {"crHSplit", crHSplit}, {"crHandPoint", crHandPoint}});
-    AddIdents({{"fsBold", fsBold}, {"fsItalic", fsItalic}, {"fsUnderline", fsUnderline}, {"fsStrikeOut", fsStrikeOut}});
+    AddEnumIdents<TFontStyle>({{"fsBold", fsBold}, {"fsItalic", fsItalic}, {"fsUnderline", fsUnderline}, {"fsStrikeOut", fsStrikeOut}});
     AddIdents({{"DEFAULT_CHARSET", DEFAULT_CHARSET}, {"GB2312_CHARSET", GB2312_CHARSET}, {"ANSI_CHARSET", 0}});
-    AddIdents({{"fsNormal", fsNormal}, {"fsMDIChild", fsMDIChild}, {"fsMDIForm", fsMDIForm}, {"fsStayOnTop", fsStayOnTop}});
-    AddIdents({{"poDesigned", poDesigned}, {"poDefault", poDefault}, {"poDefaultPosOnly", poDefaultPosOnly},
+    AddEnumIdents<TFormStyle>({{"fsNormal", fsNormal}, {"fsMDIChild", fsMDIChild}, {"fsMDIForm", fsMDIForm}, {"fsStayOnTop", fsStayOnTop}});
+    AddEnumIdents<TPosition>({{"poDesigned", poDesigned}, {"poDefault", poDefault}, {"poDefaultPosOnly", poDefaultPosOnly},
                {"poDefaultSizeOnly", poDefaultSizeOnly}, {"poScreenCenter", poScreenCenter},
                {"poDesktopCenter", poDesktopCenter}, {"poMainFormCenter", poMainFormCenter},
                {"poOwnerFormCenter", poOwnerFormCenter}});
-    AddIdents({{"wsNormal", wsNormal}, {"wsMinimized", wsMinimized}, {"wsMaximized", wsMaximized}});
-    AddIdents({{"bsNone", bsNone}, {"bsSingle", bsSingle}, {"bsSizeable", bsSizeable}, {"bsDialog", bsDialog},
+    AddEnumIdents<TWindowState>({{"wsNormal", wsNormal}, {"wsMinimized", wsMinimized}, {"wsMaximized", wsMaximized}});
+    AddEnumIdents<TBorderStyle>({{"bsNone", bsNone}, {"bsSingle", bsSingle}, {"bsSizeable", bsSizeable}, {"bsDialog", bsDialog},
                {"bsToolWindow", bsToolWindow}, {"bsSizeToolWin", bsSizeToolWin}});
-    AddIdents({{"biSystemMenu", biSystemMenu}, {"biMinimize", biMinimize}, {"biMaximize", biMaximize}, {"biHelp", biHelp}});
+    AddEnumIdents<TBorderIcon>({{"biSystemMenu", biSystemMenu}, {"biMinimize", biMinimize}, {"biMaximize", biMaximize}, {"biHelp", biHelp}});
     AddIdents({{"mrNone", mrNone}, {"mrOk", mrOk}, {"mrCancel", mrCancel}, {"mrAbort", mrAbort},
                {"mrRetry", mrRetry}, {"mrIgnore", mrIgnore}, {"mrYes", mrYes}, {"mrNo", mrNo}});
-    AddIdents({{"taLeftJustify", taLeftJustify}, {"taRightJustify", taRightJustify}, {"taCenter", taCenter}});
-    AddIdents({{"cbUnchecked", cbUnchecked}, {"cbChecked", cbChecked}, {"cbGrayed", cbGrayed}});
-    AddIdents({{"csDropDown", csDropDown}, {"csSimple", csSimple}, {"csDropDownList", csDropDownList},
+    AddEnumIdents<TAlignment>({{"taLeftJustify", taLeftJustify}, {"taRightJustify", taRightJustify}, {"taCenter", taCenter}});
+    AddEnumIdents<TCheckBoxState>({{"cbUnchecked", cbUnchecked}, {"cbChecked", cbChecked}, {"cbGrayed", cbGrayed}});
+    AddEnumIdents<TComboBoxStyle>({{"csDropDown", csDropDown}, {"csSimple", csSimple}, {"csDropDownList", csDropDownList},
                {"csOwnerDrawFixed", csOwnerDrawFixed}, {"csOwnerDrawVariable", csOwnerDrawVariable}});
-    AddIdents({{"tbsButton", tbsButton}, {"tbsCheck", tbsCheck}, {"tbsDropDown", tbsDropDown},
+    AddEnumIdents<TToolButtonStyle>({{"tbsButton", tbsButton}, {"tbsCheck", tbsCheck}, {"tbsDropDown", tbsDropDown},
                {"tbsSeparator", tbsSeparator}, {"tbsDivider", tbsDivider}});
-    AddIdents({{"esNone", esNone}, {"esRaised", esRaised}, {"esLowered", esLowered}});
-    AddIdents({{"ofReadOnly", ofReadOnly}, {"ofOverwritePrompt", ofOverwritePrompt},
+    AddEnumIdents<TEdgeStyle>({{"esNone", esNone}, {"esRaised", esRaised}, {"esLowered", esLowered}});
+    AddEnumIdents<TOpenOption>({{"ofReadOnly", ofReadOnly}, {"ofOverwritePrompt", ofOverwritePrompt},
                {"ofHideReadOnly", ofHideReadOnly}, {"ofNoChangeDir", ofNoChangeDir},
                {"ofPathMustExist", ofPathMustExist}, {"ofFileMustExist", ofFileMustExist}});
 }
@@ -672,12 +691,19 @@ private:
                 int bit = 0;
                 if (!FindResourceIdent(element, bit))
                     Fail(line, QStringLiteral("属性%1的集合元素%2未知").arg(name, element));
+                // A value name of another kind (clRed = 255) is no bit of a set.
+                if (bit < 0 || bit > 31)
+                    Fail(line, QStringLiteral("属性%1的集合元素%2不是集合的成员").arg(name, element));
                 number |= qint64(1) << bit;
             }
         } else {
             return bad();
         }
         if (type.flags() & QMetaType::IsEnumeration) {
+            const auto known = EnumValues().constFind(type.id());
+            if (known != EnumValues().constEnd() && !known->contains(number))
+                Fail(line, QStringLiteral("属性%1的值%2超出范围")
+                               .arg(name, value.kind == Value::Integer ? QString::number(value.integer) : value.text));
             const int n = static_cast<int>(number);
             return QVariant(type, &n);
         }
