@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QFileInfo>
+#include <QTimer>
 #include <cstdio>
 
 #include "platform/Dialogs.h"
@@ -239,6 +240,33 @@ void SaveScreenshot(Outcome& outcome)
         Fail(outcome, QStringLiteral("不能保存截图%1").arg(file));
 }
 
+// TALLYLEAF_PREVIEW_SCREENSHOT=FILE: the print preview of the report, opened with the
+// window's preview button once the selection is made, saved the same way and closed. The
+// preview is modal, so the picture is taken from a timer inside its own event loop.
+void SavePreviewScreenshot(TbfrmTallyleaf* form, Outcome& outcome)
+{
+    const QString file = qEnvironmentVariable("TALLYLEAF_PREVIEW_SCREENSHOT");
+    if (file.isEmpty() || outcome.failed || !form->tbnPrintView->Enabled())
+        return;
+    QTimer timer;
+    int ticks = 0;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        QWidget* preview = QApplication::activeModalWidget();
+        if (!preview)
+            return;
+        if (ticks++ == 0)
+            preview->resize(1100, 760);
+        if (ticks < 8)   // laid out and its pages painted at the new size
+            return;
+        timer.stop();
+        if (!preview->grab().toImage().save(file))
+            Fail(outcome, QStringLiteral("不能保存截图%1").arg(file));
+        preview->close();
+    });
+    timer.start(100);
+    form->tbnPrintView->Click();
+}
+
 } // namespace
 
 HeadlessOptions TakeHeadlessOptions(QStringList& arguments)
@@ -328,6 +356,7 @@ int RunHeadless(const HeadlessOptions& options, HostEnvironment& environment)
         form->Show();
         if (!outcome.failed && Select(form, options, outcome)) {
             SaveScreenshot(outcome);
+            SavePreviewScreenshot(form, outcome);
             Act(form, options, outcome);
         }
     } catch (const std::exception& e) {

@@ -37,6 +37,8 @@ const WindowOption WindowOptions[] = {
 const char* const HelpTail = R"(环境变量：
   TALLYLEAF_SCREENSHOT=FILE
       无界面运行时，选好指标类型、单位和资金性质后把窗口截图保存为 FILE（PNG），再导出或打印
+  TALLYLEAF_PREVIEW_SCREENSHOT=FILE
+      无界面运行时，选好后打开打印预览，把预览窗口截图保存为 FILE（PNG）并关闭，再导出或打印
   QT_QPA_PLATFORM
       Qt 的窗口系统；给出导出、打印选项或 --help、--version、--paths 时缺省为 offscreen，不需要显示器
   XDG_DATA_HOME
