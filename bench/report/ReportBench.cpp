@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFileInfo>
 #include <QWidget>
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -145,7 +146,13 @@ void OpenWindow(TBenchWindow& b)
         b.Error = "TALLYLEAF_BENCH_DB is not set: make the database with tallyleaf-datagen and name it there";
         return;
     }
-    b.Database = std::make_unique<HostDatabase>(ConnectionString(named), QString());
+    const QString connection = ConnectionString(named);
+    // SQLite would make an empty database at a wrong path.
+    if (connection.startsWith(QStringLiteral("sqlite:")) && !QFileInfo::exists(connection.mid(7))) {
+        b.Error = "TALLYLEAF_BENCH_DB names no database file: " + connection.mid(7);
+        return;
+    }
+    b.Database = std::make_unique<HostDatabase>(connection, QString());
     HostSettingsValues settings;
     settings.year = qEnvironmentVariableIsSet("TALLYLEAF_BENCH_YEAR") ? qEnvironmentVariableIntValue("TALLYLEAF_BENCH_YEAR")
                                                                        : 2024;
