@@ -252,8 +252,13 @@ TCoolBand::TCoolBand(TCoolBar* coolBar) : QObject(coolBar->Bands()), FCoolBar(co
 void TCoolBand::SetControl(TWinControl* control)
 {
     FControl = control;
-    if (control && control->Parent() != FCoolBar)
-        control->SetParent(FCoolBar);
+    if (control) {
+        // Told while the control is still whole: its destructors realign the bar, which
+        // must no longer reach it through the band.
+        control->FreeNotification(FCoolBar);
+        if (control->Parent() != FCoolBar)
+            control->SetParent(FCoolBar);
+    }
     FCoolBar->BandsChanged();
 }
 
@@ -301,7 +306,7 @@ TCoolBand* TCoolBar::FindBand(TControl* control) const
 
 void TCoolBar::BandsChanged()
 {
-    if (HasState(csLoading))
+    if (HasState(csLoading) || HasState(csDestroying))
         return;
     Realign();
     if (AutoSize())
@@ -313,6 +318,16 @@ void TCoolBar::Loaded()
 {
     TWinControl::Loaded();
     BandsChanged();
+}
+
+void TCoolBar::Notification(TComponent* AComponent, TOperation Operation)
+{
+    TWinControl::Notification(AComponent, Operation);
+    if (Operation != opRemove)
+        return;
+    for (int i = 0; i < FBands->Count(); ++i)
+        if (FBands->Items(i)->Control() == AComponent)
+            FBands->Items(i)->SetControl(nullptr);
 }
 
 void TCoolBar::AlignControls(QRect& rect)

@@ -199,6 +199,8 @@ public:
     void PaintBands(class QPainter& painter);
 
     void Loaded() override;
+    // A band's control that is freed leaves its band first.
+    void Notification(TComponent* AComponent, TOperation Operation) override;
 
 protected:
     void AlignControls(QRect& rect) override;
