@@ -15,9 +15,10 @@
 namespace {
 
 // A node that owns its data and logs its destruction, as the dynamic tree's nodes do.
+// The data comes with AddNode, which sets it on the node it attaches.
 class TLoggedNode : public TTreeNode {
 public:
-    TLoggedNode(QStringList* log, QString name) : FLog(log), FName(std::move(name)) { SetData(new int(42)); }
+    TLoggedNode(QStringList* log, QString name) : FLog(log), FName(std::move(name)) {}
     ~TLoggedNode() override
     {
         delete static_cast<int*>(Data());
@@ -141,7 +142,7 @@ TEST_F(TreeViewTest, DeletingNodesDeletesTheNodeObjectsParentFirst)
     QStringList log;
     TTreeNodes* items = view->Items();
     auto add = [&](TTreeNode* parent, const QString& name) {
-        return items->AddNode(new TLoggedNode(&log, name), parent, name, nullptr, naAddChild);
+        return items->AddNode(new TLoggedNode(&log, name), parent, name, new int(42), naAddChild);
     };
     TTreeNode* p = add(nullptr, QStringLiteral("P"));
     TTreeNode* c1 = add(p, QStringLiteral("C1"));
