@@ -15,15 +15,27 @@
 
 namespace {
 
-// One folder for the whole run: a memory file system when there is one.
+// One folder for the whole run, on a memory file system when there is one; removed
+// when the process ends.
+class TWorkFolder {
+public:
+    TWorkFolder()
+    {
+        const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+        FFolder = base + QStringLiteral("/tallyleaf-fuzz-ini-%1").arg(::getpid());
+        QDir().mkpath(FFolder);
+    }
+    ~TWorkFolder() { QDir(FFolder).removeRecursively(); }
+    QString File() const { return FFolder + QStringLiteral("/settings.ini"); }
+
+private:
+    QString FFolder;
+};
+
 const QString& WorkFile()
 {
-    static const QString path = [] {
-        const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
-        const QString folder = base + QStringLiteral("/tallyleaf-fuzz-ini-%1").arg(::getpid());
-        QDir().mkpath(folder);
-        return folder + QStringLiteral("/settings.ini");
-    }();
+    static const TWorkFolder folder;
+    static const QString path = folder.File();
     return path;
 }
 
