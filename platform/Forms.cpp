@@ -107,6 +107,12 @@ void TCustomForm::InitForm()
 
 TCustomForm::~TCustomForm()
 {
+    // A form deleted without Free (a constructor that throws) frees its components only
+    // in ~TComponent, after this: its own menu must not call back into what is left of
+    // it. (After Free the owned menu is gone already: compared, never touched.)
+    for (int i = 0; FMenu && i < ComponentCount(); ++i)
+        if (static_cast<const void*>(Components(i)) == static_cast<const void*>(FMenu))
+            FMenu->OnChange = nullptr;
     if (auto* window = static_cast<TFormWindow*>(Widget()))
         window->FForm = nullptr;
     if (FModalLoop)
