@@ -109,10 +109,9 @@ TCustomForm::~TCustomForm()
 {
     // A form deleted without Free (a constructor that throws) frees its components only
     // in ~TComponent, after this: its own menu must not call back into what is left of
-    // it. (After Free the owned menu is gone already: compared, never touched.)
-    for (int i = 0; FMenu && i < ComponentCount(); ++i)
-        if (static_cast<const void*>(Components(i)) == static_cast<const void*>(FMenu))
-            FMenu->OnChange = nullptr;
+    // it. A menu freed earlier has cleared FMenu through Notification.
+    if (FMenu)
+        FMenu->OnChange = nullptr;
     if (auto* window = static_cast<TFormWindow*>(Widget()))
         window->FForm = nullptr;
     if (FModalLoop)
@@ -586,6 +585,8 @@ void TCustomForm::SetMenu(TMainMenu* menu)
             FMenuBar->setVisible(menu != nullptr);
         RebuildMenuBar();
         LayoutWindow();
+    } else if (Application && Application->MainForm() && Active()) {
+        Application->MainForm()->MergeChildMenu(FMenu);
     }
 }
 
@@ -662,8 +663,31 @@ void TCustomForm::ChildActivated()
 
 void TCustomForm::MergeChildMenu(TMainMenu* childMenu)
 {
+    if (FMergedMenu && FMergedMenu != FMenu)
+        FMergedMenu->RemoveFreeNotification(this);
     FMergedMenu = childMenu;
+    if (FMergedMenu && FMergedMenu != FMenu)
+        FMergedMenu->FreeNotification(this);
     RebuildMenuBar();
+}
+
+void TCustomForm::Notification(TComponent* AComponent, TOperation Operation)
+{
+    TWinControl::Notification(AComponent, Operation);
+    if (Operation != opRemove)
+        return;
+    bool changed = false;
+    if (AComponent == FMenu) {
+        FMenu = nullptr;
+        changed = true;
+    }
+    if (AComponent == FMergedMenu) {
+        FMergedMenu = nullptr;
+        changed = true;
+    }
+    // While the form itself is going, its menu bar is not rebuilt from half-freed items.
+    if (changed && !HasState(csDestroying))
+        RebuildMenuBar();
 }
 
 void TCustomForm::RebuildMenuBar()

@@ -214,6 +214,8 @@ protected:
     virtual void DoHide();
     bool eventFilter(QObject* watched, QEvent* event) override;
     void AlignControls(QRect& rect) override;
+    // Forgets the form's menu, or the merged child menu, when it is freed.
+    void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
     friend class TFormWindow;

@@ -148,3 +148,33 @@ TEST(MdiMenu, ItemClicksAndHiddenItems)
     EXPECT_EQ(clicks, 1);
     child->Free();
 }
+
+TEST(MdiMenu, AFreedMenuIsForgottenByItsFormAndByTheMainForm)
+{
+    formstest::MdiHost host;
+    auto* child = new TfrmBsCld(Application);
+    child->Show();
+    ASSERT_EQ(host.menuCaptions(), kMergedMenus);
+
+    // The child's own menu goes while the child stays: the main form stops merging it and
+    // the child may take another menu (before, both kept a pointer to the freed menu).
+    TMainMenu* menu = child->mnuChildMain;
+    menu->Free();
+    EXPECT_EQ(child->Menu(), nullptr);
+    EXPECT_EQ(host.menuCaptions(), kHostMenus);
+
+    auto* other = new TMainMenu(child);
+    auto* item = new TMenuItem(child);
+    item->SetCaption(QStringLiteral("另一个(&O)"));
+    item->SetGroupIndex(3);
+    other->Items()->Add(item);
+    child->SetMenu(other);   // the active child's new menu is merged at once
+    EXPECT_TRUE(host.menuCaptions().contains(QStringLiteral("另一个(&O)")));
+    child->Free();
+    EXPECT_EQ(host.menuCaptions(), kHostMenus);
+
+    // The main form's own menu freed: its bar empties instead of holding freed items.
+    host.form()->Menu()->Free();
+    EXPECT_EQ(host.form()->Menu(), nullptr);
+    EXPECT_TRUE(host.menuCaptions().isEmpty());
+}
