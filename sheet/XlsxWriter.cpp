@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QHash>
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include <xlsxwriter.h>
@@ -78,6 +80,24 @@ bool check(lxw_error code, const QString& path, QString* error)
     if (error)
         *error = QStringLiteral("写入文件“%1”失败：%2").arg(path, QString::fromUtf8(lxw_strerror(code)));
     return false;
+}
+
+// The errors of workbook_close that come from a failed file operation: the library
+// reports them by its own code only, while errno still holds the system's reason
+// (a full disk, the size limit, a read-only file system, ...).
+bool failsOnTheFile(lxw_error code)
+{
+    switch (code) {
+    case LXW_ERROR_CREATING_XLSX_FILE:
+    case LXW_ERROR_CREATING_TMPFILE:
+    case LXW_ERROR_READING_TMPFILE:
+    case LXW_ERROR_ZIP_FILE_OPERATION:
+    case LXW_ERROR_ZIP_FILE_ADD:
+    case LXW_ERROR_ZIP_CLOSE:
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool writeWorkbook(const Sheet& sheet, const QString& stagingPath, const QString& folder, const QString& path,
@@ -158,8 +178,17 @@ bool writeWorkbook(const Sheet& sheet, const QString& stagingPath, const QString
         }
     }
     // Closing writes the file and frees the workbook, also after an error above.
+    errno = 0;
     const lxw_error closed = workbook_close(book);
-    return ok && check(closed, path, error);
+    const int systemCode = errno;
+    if (!ok)
+        return false;
+    if (closed != LXW_NO_ERROR && systemCode != 0 && failsOnTheFile(closed)) {
+        if (error)
+            *error = QStringLiteral("写入文件“%1”失败：%2").arg(path, QString::fromLocal8Bit(std::strerror(systemCode)));
+        return false;
+    }
+    return check(closed, path, error);
 }
 
 } // namespace

@@ -1,14 +1,17 @@
 // The disk filling during an export: the headless host writes the workbook under a
 // file-size limit (RLIMIT_FSIZE, with SIGXFSZ ignored so that a write fails with EFBIG
 // instead of killing the process), as a full disk would stop it half-way. The run must
-// fail with the file named, leave the earlier workbook byte for byte, and leave no
+// fail with the file named and the system's reason (as "写入文件“…”失败：<reason>", the
+// same for both writers, not a library's own code), leave the earlier workbook byte for byte, and leave no
 // staging file behind.
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 
 #include "common/untDemoDatabase.h"
@@ -72,7 +75,8 @@ TEST_P(DiskFullTest, ExportStoppedByAFullDiskKeepsTheEarlierFile)
 
         const HostRun full = RunHost(args, rlim_t(earlier.size() / 2));
         EXPECT_NE(full.status, 0);
-        EXPECT_TRUE(full.err.contains(file)) << full.err.toStdString();
+        const QString reason = QStringLiteral("写入文件“%1”失败：%2").arg(file, QString::fromLocal8Bit(std::strerror(EFBIG)));
+        EXPECT_TRUE(full.err.contains(reason)) << full.err.toStdString();
         EXPECT_FALSE(full.out.contains("数据导出成功。")) << full.out.toStdString();
         EXPECT_EQ(FileBytes(file), earlier);
         EXPECT_TRUE(StagingLeftovers(out.path()).isEmpty()) << StagingLeftovers(out.path()).join(' ').toStdString();
