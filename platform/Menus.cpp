@@ -72,7 +72,9 @@ void TMenuItem::SetHint(const QString& hint)
 
 void TMenuItem::SyncActions()
 {
-    FAction->setText(FCaption);
+    // A line has no text: the styles draw a separator's text beside the line (as a
+    // section title), which would show the caption "-" as an item of its own.
+    FAction->setText(IsLine() ? QString() : FCaption);
     FAction->setSeparator(IsLine());
     FAction->setVisible(FVisible);
     FAction->setEnabled(FEnabled);
