@@ -170,3 +170,10 @@ QString TSqlDialect::Concat(const QString& a, const QString& b) const
         return a + u"+"_s + b;
     return a + u"||"_s + b;
 }
+
+QString TSqlDialect::AmountSum(const QString& expr) const
+{
+    if (FKind == Kind::SQLite)
+        return u"(sum(CAST(ROUND(("_s + expr + u")*10000) AS INTEGER))/10000.0)"_s;
+    return u"sum("_s + expr + u")"_s;
+}

@@ -46,6 +46,13 @@ public:
     QString LengthFunction(const QString& expr) const;
     // Text concatenation: "a+b" on SQL Server and Access, "a||b" elsewhere.
     QString Concat(const QString& a, const QString& b) const;
+    // The sum of an amount: "sum(expr)", except on SQLite. SQLite keeps a numeric(18,2)
+    // value such as 0.10 as a binary fraction and adds those, so lines that cancel
+    // (0.10 + 0.20 - 0.30) leave about 1e-16 instead of 0 and pass a "> 0" test. There the
+    // amounts are added as whole ten-thousandths, exactly, and divided back: the sum of
+    // amounts with up to four decimals is then the nearest double to the decimal sum, as
+    // the decimal column types of the other databases give it. Null when there is no row.
+    QString AmountSum(const QString& expr) const;
 
 private:
     static Kind Classify(const QString& upperProvider);

@@ -54,7 +54,7 @@ private:
         QString text;
         for (size_t k = 0; k < SplitConditions.size(); ++k) {
             const QString mapped = D.ValueMap("bkid", {SplitConditions[k], "BudgMoney", "0"});
-            text += D.NullReplace("sum(" + mapped + ")", "0") + " as " + SplitAliases[k];
+            text += D.NullReplace(D.AmountSum(mapped), "0") + " as " + SplitAliases[k];
             text += k + 1 < SplitConditions.size() ? "," : " ";
         }
         return text;
@@ -69,7 +69,7 @@ private:
     {
         return "select 0 as orderid,'' as issecret,'' as eid,'" + U + "合计' as ename," +
                "'' as bid,'' as bname,'' as iid,'' as iname,'' as lei,'' as kuan,'' as xiang," +
-               "sum(BudgMoney) as summ," + Amounts() + " from vwbudget" + " where 1=1 " + FilterCond() +
+               D.AmountSum("BudgMoney") + " as summ," + Amounts() + " from vwbudget" + " where 1=1 " + FilterCond() +
                " union all ";
     }
 
@@ -97,9 +97,9 @@ private:
                "b.summ as summ,b.dnjb as dnjb,b.dnxm as dnxm,b.dnqt as dnqt," +
                "b.jyjb as jyjb,b.jyxm as jyxm,b.jyqt as jyqt " + "from (" +
                "      select '' as issecret,'' as eid,'" + LevelName(level) + "' as ename,'' as bid,'' as bname," +
-               "        '' as iid,'' as iname,sum(BudgMoney) as summ," + Amounts() + "      from vwbudget" +
+               "        '' as iid,'' as iname," + D.AmountSum("BudgMoney") + " as summ," + Amounts() + "      from vwbudget" +
                "      where 1=1 " + filter + "      union all " + "      select " + SecretExpr() +
-               " as issecret, " + CodeExpr() + " as eid, ename,bid,bname,iid,iname,sum(BudgMoney) as summ," +
+               " as issecret, " + CodeExpr() + " as eid, ename,bid,bname,iid,iname," + D.AmountSum("BudgMoney") + " as summ," +
                Amounts() + "      from vwbudget" + "      where 1=1 " + filter +
                "      group by eid,ename,bid,bname,iid,iname,issecret " + ") b " + " union all ";
     }

@@ -8,9 +8,9 @@
 // zero are dropped, totals included.
 //
 // The text is written for SQL Server ("len(eid)", "+" joins texts); the pieces that differ per
-// database (conditional values, empty-sum defaults, substring, length, concatenation) come from
-// the connection's dialect, so the same report runs on every supported provider. Every value
-// spliced into the statement has its quotes doubled.
+// database (conditional values, empty-sum defaults, substring, length, concatenation, sums of
+// amounts) come from the connection's dialect, so the same report runs on every supported
+// provider. Every value spliced into the statement has its quotes doubled.
 #include "platform/SysUtils.h"
 
 #include <QString>

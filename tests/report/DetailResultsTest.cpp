@@ -142,6 +142,62 @@ TEST_P(DetailResultsTest, HandPickedCases)
     EXPECT_GT(rowsSeen, 20);
 }
 
+// Decimal amounts whose lines cancel: a database with decimal columns sums them to exactly
+// zero, so the unit row and the level total that they make up are dropped. Added as binary
+// fractions they leave a residue of about 1e-16 above zero, and the rows would show 0.00.
+TBudgetData CancellingDecimalData(int year)
+{
+    TBudgetData data;
+    data.Year = year;
+    data.Funds = {"11"};
+    data.Depts = {{"501", "市级", "1", 1, "否"},
+                  {"501001", "民政局", "1", 2, "否"},
+                  {"501001001", "救助站", "0", 2, "否"},
+                  {"501001002", "福利院", "0", 2, "是"}};
+    auto line = [&](const char* eid, const char* ename, const char* iid, const char* bkid, double money) {
+        TBudgetLine l;
+        l.DataYear = year;
+        l.Eid = eid;
+        l.Ename = ename;
+        l.Status = "1";
+        l.BType = "1";
+        l.Mid = "11";
+        l.Bid = "2080201";
+        l.Bname = "行政运行";
+        l.Iid = iid;
+        l.Iname = QString("项目") + iid;
+        l.IsSecret = "1";
+        l.Bkid = bkid;
+        l.Ipid = "11";
+        l.Money = money;
+        data.Lines << l;
+    };
+    for (double money : {0.10, 0.20, -0.30})   // the level-1 unit: nothing left, no level total
+        line("501001", "民政局", "0001", "21", money);
+    for (double money : {1.10, 2.20, -3.30})
+        line("501001001", "救助站", "0001", "21", money);
+    for (double money : {0.70, 0.10, -0.80})
+        line("501001002", "福利院", "0001", "22", money);
+    for (double money : {0.10, 0.20, -0.30, 12.34})   // split column sums to zero, the row stays
+        line("501001002", "福利院", "0002", money > 1 ? "23" : "21", money);
+    return data;
+}
+
+TEST_P(DetailResultsTest, DecimalAmountsThatCancelLeaveNoRow)
+{
+    TReportHost host(GetParam());
+    DBTEST_REQUIRE_READY(host.Database());
+    const TBudgetData data = CancellingDecimalData(host.Year());
+    host.CreateReportTables();
+    host.LoadData(data);
+    const QList<TSelectionCase> cases{{"501001", "1", "11", "民政局", "501001", "1"},
+                                      {"501", "1", "", "市级", "501001", "0"}};
+    for (const TSelectionCase& c : cases) {
+        const int rows = CheckSelection(host, data, c, Label(0, c));
+        EXPECT_EQ(rows, 3) << "grand total, level total and the one remaining unit row, for " << c.Prefix.toStdString();
+    }
+}
+
 // The demo city's data, taken from the demo generator's own lists (before they reach the
 // database), for every unit with the host's type and no fund, and for the top-level codes
 // with every type and fund nature.

@@ -2,6 +2,7 @@
 
 #include <QMap>
 #include <algorithm>
+#include <cmath>
 #include <tuple>
 
 namespace reportref {
@@ -38,12 +39,30 @@ int SplitColumn(const TBudgetLine& line)
     return -1;
 }
 
-void Add(TReportLine& row, const TBudgetLine& line)
+// Amounts are decimal numbers with at most four places, so sums are kept exactly in
+// ten-thousandths: 0.10 + 0.20 - 0.30 is zero, as on a database with decimal columns,
+// not the 5.6e-17 that adding binary fractions gives.
+constexpr double Units = 10000.0;
+
+struct TExactSum {
+    long long Summ = 0;
+    std::array<long long, 6> Split{};
+};
+
+void Add(TExactSum& sum, const TBudgetLine& line)
 {
-    row.Summ += line.Money;
+    const long long units = std::llround(line.Money * Units);
+    sum.Summ += units;
     const int k = SplitColumn(line);
     if (k >= 0)
-        row.Split[size_t(k)] += line.Money;
+        sum.Split[size_t(k)] += units;
+}
+
+void Store(TReportLine& row, const TExactSum& sum)
+{
+    row.Summ = double(sum.Summ) / Units;
+    for (size_t k = 0; k < row.Split.size(); ++k)
+        row.Split[k] = double(sum.Split[k]) / Units;
 }
 
 TReportLine Total(int orderId, const QString& name, const QList<TBudgetLine>& lines)
@@ -51,8 +70,10 @@ TReportLine Total(int orderId, const QString& name, const QList<TBudgetLine>& li
     TReportLine row;
     row.OrderId = orderId;
     row.Ename = name;
+    TExactSum sum;
     for (const TBudgetLine& line : lines)
-        Add(row, line);
+        Add(sum, line);
+    Store(row, sum);
     return row;
 }
 
@@ -60,6 +81,7 @@ QList<TReportLine> UnitRows(int level, const QList<TBudgetLine>& lines)
 {
     using Key = std::tuple<QString, QString, QString, QString, QString, QString, QString>;
     QMap<Key, TReportLine> groups;
+    QMap<Key, TExactSum> sums;
     for (const TBudgetLine& line : lines) {
         const Key key{line.Eid, line.Ename, line.Bid, line.Bname, line.Iid, line.Iname, line.IsSecret};
         auto it = groups.find(key);
@@ -78,8 +100,10 @@ QList<TReportLine> UnitRows(int level, const QList<TBudgetLine>& lines)
             row.Xiang = line.Bid.mid(5, 2);
             it = groups.insert(key, row);
         }
-        Add(*it, line);
+        Add(sums[key], line);
     }
+    for (auto it = groups.begin(); it != groups.end(); ++it)
+        Store(*it, sums.value(it.key()));
     return groups.values();
 }
 
