@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QStyle>
 
 #include "platform/Forms.h"
 
@@ -55,6 +58,17 @@ bool TSaveDialog::DoExecute()
     return true;
 }
 
+int MessageBoxTitleWidth(const QString& caption)
+{
+    // Window managers draw the caption in a bold face of about the application's size;
+    // beside it go the window's icon and its three buttons, each about a title bar's
+    // height wide, and a little space at either end.
+    QFont font = QApplication::font();
+    font.setBold(true);
+    const int bar = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    return QFontMetrics(font).horizontalAdvance(caption) + 4 * bar + bar;
+}
+
 int ShowMessageBox(const QString& text, const QString& caption, int flags)
 {
     QMessageBox box(QApplication::activeWindow());
@@ -72,6 +86,17 @@ int ShowMessageBox(const QString& text, const QString& caption, int flags)
     case MB_YESNOCANCEL: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel); break;
     case MB_YESNO: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
     default: box.setStandardButtons(QMessageBox::Ok); break;
+    }
+    // Qt sizes a message box by its text and buttons only, while the window manager draws
+    // the caption in the title bar beside the window's icon and buttons: a short text
+    // under a long caption ("Corvalind 7.1-提示信息") had its caption cut off. A spacer
+    // across the box's grid keeps the box at least as wide as the whole title bar.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        const QMargins margins = grid->contentsMargins();
+        const int spacer = MessageBoxTitleWidth(caption) - margins.left() - margins.right();
+        if (spacer > 0)
+            grid->addItem(new QSpacerItem(spacer, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0,
+                          1, grid->columnCount());
     }
     switch (box.exec()) {
     case QMessageBox::Cancel: return IDCANCEL;

@@ -72,7 +72,10 @@ private:
 
 // Shows a message box (MB_ flags of Forms.h) and answers IDOK, IDCANCEL, IDYES or IDNO.
 // Application->MessageBox goes through the application's hook first; use that.
+// The box is at least MessageBoxTitleWidth(caption) wide, so that the window manager's
+// title bar shows the whole caption.
 int ShowMessageBox(const QString& text, const QString& caption, int flags);
+int MessageBoxTitleWidth(const QString& caption);
 // Runs a common dialog for real (the application object's default).
 bool RunCommonDialog(TCommonDialog* dialog);
 // A plain information box through Application->MessageBox.
