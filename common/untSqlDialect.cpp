@@ -177,3 +177,10 @@ QString TSqlDialect::AmountSum(const QString& expr) const
         return u"(sum(CAST(ROUND(("_s + expr + u")*10000) AS INTEGER))/10000.0)"_s;
     return u"sum("_s + expr + u")"_s;
 }
+
+QString TSqlDialect::CodeOrder(const QString& expr) const
+{
+    if (FKind == Kind::Postgres)
+        return expr + u" COLLATE \"C\""_s;
+    return expr;
+}

@@ -53,6 +53,11 @@ public:
     // amounts with up to four decimals is then the nearest double to the decimal sum, as
     // the decimal column types of the other databases give it. Null when there is no row.
     QString AmountSum(const QString& expr) const;
+    // A text to sort by, in character-code order whatever the database's collation: on
+    // PostgreSQL "expr COLLATE \"C\"" (a server set up with a language collation would
+    // otherwise put "a2" before "B1" and skip hyphens), elsewhere expr as it is. SQLite's
+    // default collation already compares by character code.
+    QString CodeOrder(const QString& expr) const;
 
 private:
     static Kind Classify(const QString& upperProvider);

@@ -36,7 +36,10 @@ public:
         for (int i = range.First; i <= range.Last; ++i)
             text += LevelBlock(i);
         text.chop(11); // the final " union all "
-        return "select * from (" + text + ") t where summ>0 order by orderid,eid,bid,iid";
+        // Codes sort by character code on every database, so the report's order does not
+        // depend on how a server was set up.
+        return "select * from (" + text + ") t where summ>0 order by orderid," + D.CodeOrder("eid") + "," +
+               D.CodeOrder("bid") + "," + D.CodeOrder("iid");
     }
 
 private:

@@ -9,6 +9,7 @@
 
 #include "common/untDataBase.h"
 #include "common/untDemoDatabase.h"
+#include "plugin/untDefConnection.h"
 #include "tests/TestSupport.h"
 
 using namespace reportref;
@@ -196,6 +197,68 @@ TEST_P(DetailResultsTest, DecimalAmountsThatCancelLeaveNoRow)
         const int rows = CheckSelection(host, data, c, Label(0, c));
         EXPECT_EQ(rows, 3) << "grand total, level total and the one remaining unit row, for " << c.Prefix.toStdString();
     }
+}
+
+// Codes with letters and hyphens: the report orders units, bid and iid by character code on
+// every back end. On PostgreSQL the code columns get a language collation, as on a server
+// initialised with a language locale, under which "501a02" would come before "501B03".
+TBudgetData LetterCodeData(int year)
+{
+    TBudgetData data;
+    data.Year = year;
+    data.Funds = {"11"};
+    data.Depts = {{"501", "市级", "1", 1, "否"},
+                  {"501A01", "甲单位", "0", 1, "否"},
+                  {"501a02", "乙单位", "0", 1, "否"},
+                  {"501B03", "丙单位", "0", 1, "是"}};
+    int n = 0;
+    for (const TDeptLine& d : std::as_const(data.Depts))
+        for (const char* iid : {"b1", "A2", "1-3", "12", "a-4"}) {
+            TBudgetLine l;
+            l.DataYear = year;
+            l.Eid = d.Eid;
+            l.Ename = d.Ename;
+            l.Status = "1";
+            l.BType = "1";
+            l.Mid = "11";
+            l.Bid = ++n % 2 ? "2080201" : "208020A";
+            l.Bname = "科目" + l.Bid;
+            l.Iid = iid;
+            l.Iname = QString("项目") + iid;
+            l.IsSecret = "1";
+            l.Bkid = "21";
+            l.Ipid = "11";
+            l.Money = 10 + n;
+            data.Lines << l;
+        }
+    return data;
+}
+
+TEST_P(DetailResultsTest, CodesSortByCharacterCode)
+{
+    TReportHost host(GetParam());
+    DBTEST_REQUIRE_READY(host.Database());
+    const TBudgetData data = LetterCodeData(host.Year());
+    host.CreateReportTables();
+    host.LoadData(data);
+    if (host.Database().Backend() == "postgresql") {
+        IARQueryPtr found;
+        ASSERT_TRUE(OpenDefQuery("select collname from pg_collation where collname in ('und-x-icu', 'en_US.utf8') "
+                                 "order by collname desc",
+                                 found));
+        if (found->Query()->RecordCount() == 0)
+            GTEST_SKIP() << "the server has no language collation";
+        const QString collation = found->Query()->FieldByName("collname")->AsString();
+        for (const char* column : {"eid", "bid", "iid"})
+            host.Exec(QString("alter table vwbudget alter column %1 type varchar(40) collate \"%2\"")
+                          .arg(column, collation));
+    }
+    const QList<TSelectionCase> cases{{"501", "1", "11", "市级", "501A01", "0"},
+                                      {"", "1", "", "", "501A01", "0"}};
+    int rowsSeen = 0;
+    for (const TSelectionCase& c : cases)
+        rowsSeen += CheckSelection(host, data, c, Label(0, c));
+    EXPECT_GT(rowsSeen, 30);
 }
 
 // The demo city's data, taken from the demo generator's own lists (before they reach the
