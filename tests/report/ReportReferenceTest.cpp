@@ -140,6 +140,7 @@ TEST(ReportReference, LoginTestsAndMarks)
     EXPECT_FALSE(SmallBranch(Depts(), "101002001", "0"));         // "101002" covers three
     EXPECT_FALSE(SmallBranch(Depts(), "101001", "1"));           // a department is never small
     EXPECT_TRUE(SmallBranch({{"201", "x", "0", 0, ""}, {"201001", "y", "1", 1, ""}}, "201001", "0"));
+    EXPECT_FALSE(SmallBranch({{"201", "x", "0", 0, ""}, {"201001", "y", "1", 1, ""}}, "", "0"));   // nobody logged in
     EXPECT_TRUE(MarkedSpecial(Depts(), "101001"));
     EXPECT_FALSE(MarkedSpecial(Depts(), "101002"));
     EXPECT_FALSE(MarkedSpecial(Depts(), "999"));

@@ -124,7 +124,7 @@ int DeepestLeafClass(const QList<TDeptLine>& depts, const QString& prefix)
 bool SmallBranch(const QList<TDeptLine>& depts, const QString& loginCode, const QString& deptMode)
 {
     const bool department = loginCode.size() == 6 && loginCode.endsWith("001") && deptMode == "1";
-    if (department)
+    if (department || loginCode.isEmpty())   // no login unit: never a small branch
         return false;
     const QString parent = loginCode.size() > 3 ? loginCode.left(loginCode.size() - 3) : QString();
     const auto units = std::count_if(depts.begin(), depts.end(),

@@ -55,7 +55,8 @@ struct TReportLine {
 // database those are the units with units below them); 0 when there is none.
 int DeepestLeafClass(const QList<TDeptLine>& depts, const QString& prefix);
 
-// A non-department login whose parent code covers at most two units.
+// A non-department login whose parent code covers at most two units; an empty login code
+// stands for no login unit at all, which is never a small branch.
 bool SmallBranch(const QList<TDeptLine>& depts, const QString& loginCode, const QString& deptMode);
 
 // The report rows in report order; rows that tie on (level, code, bid, iid) come in any order.
