@@ -10,6 +10,7 @@
 #   share/tallyleaf/sql/schema-*.sql              (to create the budget schema on a server)
 #   share/applications/tallyleaf.desktop, share/icons/hicolor/.../apps/tallyleaf.*
 #   share/doc/tallyleaf/                          (README, guides, reference pages, pictures)
+#   share/doc/tallyleaf/copyright, changelog.gz   (Debian's: data/debian/)
 #
 # The demo database's seed (data/demo, data/sql) is built into the programs as resources
 # (:/data/...): the host writes the demo database from it on first use, so no seed file
@@ -40,6 +41,26 @@ endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${TALLYLEAF_INSTALL_DOCDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${TALLYLEAF_INSTALL_DOCDIR}
         FILES_MATCHING PATTERN "*.md" PATTERN "*.png")
+
+# Debian looks for the package's copyright (machine-readable format) and its changelog,
+# compressed with gzip -9n (no name, no time stamp: the same bytes on every build), in the
+# document folder. The changelog's newest entry names the version being built.
+set(TALLYLEAF_DEBIAN_CHANGELOG ${PROJECT_SOURCE_DIR}/data/debian/changelog)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${TALLYLEAF_DEBIAN_CHANGELOG})
+file(STRINGS ${TALLYLEAF_DEBIAN_CHANGELOG} TALLYLEAF_CHANGELOG_TOP LIMIT_COUNT 1)
+string(REPLACE "." "\\." TALLYLEAF_VERSION_PATTERN "${PROJECT_VERSION}")
+if(NOT TALLYLEAF_CHANGELOG_TOP MATCHES "^tallyleaf \\(${TALLYLEAF_VERSION_PATTERN}\\) ")
+  message(FATAL_ERROR "data/debian/changelog: the newest entry \"${TALLYLEAF_CHANGELOG_TOP}\" "
+                      "is not for version ${PROJECT_VERSION}; add an entry for it")
+endif()
+find_program(TALLYLEAF_GZIP gzip REQUIRED)
+execute_process(COMMAND ${TALLYLEAF_GZIP} -9n -c ${TALLYLEAF_DEBIAN_CHANGELOG}
+                OUTPUT_FILE ${PROJECT_BINARY_DIR}/changelog.gz RESULT_VARIABLE TALLYLEAF_GZIP_STATUS)
+if(NOT TALLYLEAF_GZIP_STATUS EQUAL 0)
+  message(FATAL_ERROR "gzip could not compress data/debian/changelog: ${TALLYLEAF_GZIP_STATUS}")
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/data/debian/copyright ${PROJECT_BINARY_DIR}/changelog.gz
+        DESTINATION ${TALLYLEAF_INSTALL_DOCDIR})
 
 # --- The Debian package ----------------------------------------------------------------
 set(CPACK_GENERATOR DEB)

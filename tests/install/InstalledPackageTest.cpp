@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -107,6 +108,94 @@ TEST_F(InstalledPackageTest, ContentsHaveTheProductAndNothingOfTheBuild)
         EXPECT_TRUE(list.out.contains(' ' + path + '\n')) << path.toStdString() << " not in the package";
     for (const char* absent : {"tallyleaf-datagen", "/test_", "bench_", "CMakeFiles", ".a\n"})
         EXPECT_FALSE(list.out.contains(QString::fromLatin1(absent))) << absent << " should not be packaged";
+}
+
+// The paragraphs of a deb822 file (as debian/copyright is written): field name to value,
+// continuation lines joined with '\n' (a lone "." stands for an empty line).
+QList<QMap<QString, QString>> Deb822Paragraphs(const QString& text)
+{
+    QList<QMap<QString, QString>> paragraphs;
+    QMap<QString, QString> current;
+    QString field;
+    for (const QString& line : text.split('\n')) {
+        if (line.trimmed().isEmpty()) {
+            if (!current.isEmpty())
+                paragraphs << current;
+            current.clear();
+            field.clear();
+        } else if (line.startsWith(' ') || line.startsWith('\t')) {
+            if (!field.isEmpty())
+                current[field] += '\n' + (line.trimmed() == "." ? QString() : line.trimmed());
+        } else {
+            field = line.section(':', 0, 0);
+            current[field] = line.section(':', 1).trimmed();
+        }
+    }
+    if (!current.isEmpty())
+        paragraphs << current;
+    return paragraphs;
+}
+
+// Debian's own places for the package's copyright and changelog: the copyright in the
+// machine-readable format with a licence text for every licence it names, the changelog
+// compressed without a name or time stamp (the same bytes on every build), its newest
+// entry for this version by the package's maintainer.
+TEST_F(InstalledPackageTest, CopyrightAndChangelogAreWhereDebianLooksForThem)
+{
+    const RunResult list = DpkgDeb({QStringLiteral("-c"), package});
+    ASSERT_EQ(list.status, 0) << list.err.toStdString();
+    for (const char* name : {"copyright", "changelog.gz"}) {
+        const QRegularExpression entry(QStringLiteral("^-rw-r--r-- root/root .* \\./usr/share/doc/tallyleaf/%1$")
+                                           .arg(QString::fromLatin1(name)),
+                                       QRegularExpression::MultilineOption);
+        EXPECT_TRUE(entry.match(list.out).hasMatch()) << name << " is not in the package as a plain file of root's";
+    }
+
+    QFile copyrightFile(installed(QStringLiteral("share/doc/tallyleaf/copyright")));
+    ASSERT_TRUE(copyrightFile.open(QIODevice::ReadOnly));
+    const QList<QMap<QString, QString>> copyright = Deb822Paragraphs(QString::fromUtf8(copyrightFile.readAll()));
+    ASSERT_GE(copyright.size(), 2);
+    EXPECT_EQ(copyright[0].value("Format"), "https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/");
+    EXPECT_EQ(copyright[0].value("Upstream-Name"), "Tallyleaf");
+    QStringList licencesNamed, licenceTexts;
+    bool allFiles = false;
+    for (const auto& paragraph : copyright.mid(1)) {
+        const QString licence = paragraph.value("License");
+        ASSERT_FALSE(licence.isEmpty()) << "a paragraph without a License field";
+        const QString shortName = licence.section('\n', 0, 0);
+        if (licence.contains('\n'))
+            licenceTexts << shortName;
+        if (paragraph.contains("Files")) {
+            EXPECT_FALSE(paragraph.value("Copyright").isEmpty()) << paragraph.value("Files").toStdString();
+            licencesNamed << shortName;
+            allFiles = allFiles || paragraph.value("Files").split(' ').contains("*");
+        }
+    }
+    EXPECT_TRUE(allFiles) << "no Files: * paragraph";
+    for (const QString& name : licencesNamed)
+        EXPECT_TRUE(licenceTexts.contains(name)) << "no text for the licence " << name.toStdString();
+
+    const QString changelogGz = installed(QStringLiteral("share/doc/tallyleaf/changelog.gz"));
+    QFile gz(changelogGz);
+    ASSERT_TRUE(gz.open(QIODevice::ReadOnly));
+    const QByteArray header = gz.read(10);
+    ASSERT_EQ(header.size(), 10);
+    EXPECT_EQ(header.left(2), QByteArray("\x1f\x8b", 2)) << "changelog.gz is not gzip data";
+    EXPECT_EQ(header[3] & 0x08, 0) << "changelog.gz keeps a file name";
+    EXPECT_EQ(header.mid(4, 4), QByteArray(4, '\0')) << "changelog.gz keeps a time stamp";
+    const RunResult plain = home.run(QStringLiteral("gzip"), {QStringLiteral("-dc"), changelogGz});
+    ASSERT_EQ(plain.status, 0) << plain.err.toStdString();
+    const QString changelog = home.path(QStringLiteral("work/changelog"));
+    QFile out(changelog);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(plain.out.toUtf8());
+    out.close();
+    const RunResult parsed = home.run(QStringLiteral("dpkg-parsechangelog"), {QStringLiteral("-l"), changelog});
+    ASSERT_EQ(parsed.status, 0) << parsed.err.toStdString();
+    EXPECT_EQ(ControlField(parsed.out, "Source"), "tallyleaf");
+    EXPECT_EQ(ControlField(parsed.out, "Version"), TALLYLEAF_VERSION);
+    const RunResult info = DpkgDeb({QStringLiteral("-I"), package});
+    EXPECT_EQ(ControlField(parsed.out, "Maintainer"), ControlField(info.out, "Maintainer"));
 }
 
 TEST_F(InstalledPackageTest, DesktopEntryIsValidAndPointsAtInstalledFiles)
