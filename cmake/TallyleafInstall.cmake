@@ -62,6 +62,26 @@ endif()
 install(FILES ${PROJECT_SOURCE_DIR}/data/debian/copyright ${PROJECT_BINARY_DIR}/changelog.gz
         DESTINATION ${TALLYLEAF_INSTALL_DOCDIR})
 
+# Manual pages, made from each program's --help when the program is built (so they say
+# what the program says), compressed as Debian wants them.
+set(TALLYLEAF_MAN_SUMMARY_tallyleaf-host "预算管理系统（指标打印插件 libbTallyleaf.so 的宿主）")
+set(TALLYLEAF_MAN_SUMMARY_tallyleaf-sheet "check report templates and render them to PDF and Excel")
+foreach(program tallyleaf-host tallyleaf-sheet)
+  set(page ${PROJECT_BINARY_DIR}/man/${program}.1.gz)
+  add_custom_command(
+    OUTPUT ${page}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+            ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${program}> -DNAME=${program}
+            "-DSUMMARY=${TALLYLEAF_MAN_SUMMARY_${program}}" -DVERSION=${PROJECT_VERSION}
+            -DGZIP=${TALLYLEAF_GZIP} -DOUTPUT=${page} -P ${PROJECT_SOURCE_DIR}/cmake/HelpToMan.cmake
+    DEPENDS ${program} ${PROJECT_SOURCE_DIR}/cmake/HelpToMan.cmake
+    COMMENT "Manual page of ${program} from its --help"
+    VERBATIM)
+  add_custom_target(${program}-man ALL DEPENDS ${page})
+  install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+
 # --- The Debian package ----------------------------------------------------------------
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tallyleaf)

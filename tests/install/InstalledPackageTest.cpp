@@ -103,6 +103,8 @@ TEST_F(InstalledPackageTest, ContentsHaveTheProductAndNothingOfTheBuild)
         "./usr/share/doc/tallyleaf/user-guide.md",
         "./usr/share/doc/tallyleaf/admin-guide.md",
         "./usr/share/doc/tallyleaf/README.md",
+        "./usr/share/man/man1/tallyleaf-host.1.gz",
+        "./usr/share/man/man1/tallyleaf-sheet.1.gz",
     };
     for (const QString& path : present)
         EXPECT_TRUE(list.out.contains(' ' + path + '\n')) << path.toStdString() << " not in the package";
@@ -218,6 +220,42 @@ TEST_F(InstalledPackageTest, DesktopEntryIsValidAndPointsAtInstalledFiles)
     const QString icon = installed("share/icons/hicolor/scalable/apps/" + entry.value("Icon").toString() + ".svg");
     const QImage picture(icon);
     EXPECT_FALSE(picture.isNull()) << icon.toStdString() << " does not load as a picture";
+}
+
+// The manual pages are made from --help at build time: rendered by groff as man renders
+// them (preconv for the UTF-8 text) they must give
+// every indented line of the installed program's --help as it stands (troff swallows a
+// line that starts with a dot and turns a lone backslash into an escape), every heading,
+// and no warning.
+TEST_F(InstalledPackageTest, ManualPagesRenderTheProgramsHelp)
+{
+    for (const char* program : {"tallyleaf-host", "tallyleaf-sheet"}) {
+        SCOPED_TRACE(program);
+        const QString name = QString::fromLatin1(program);
+        const RunResult help = home.run(installed("bin/" + name), {QStringLiteral("--help")});
+        ASSERT_EQ(help.status, 0) << help.err.toStdString();
+        const QString page = installed("share/man/man1/" + name + ".1.gz");
+        ASSERT_TRUE(QFileInfo(page).isFile()) << page.toStdString();
+        const RunResult man = home.run(QStringLiteral("sh"),
+                                       {QStringLiteral("-c"), QStringLiteral("zcat \"$0\" | groff -k -man -Tutf8 -ww -P-cbou"), page});
+        ASSERT_EQ(man.status, 0) << man.err.toStdString();
+        EXPECT_TRUE(man.err.isEmpty()) << "groff warns: " << man.err.toStdString();
+        auto squeezed = [](const QString& text) { return text.simplified(); };
+        QStringList renderedLines;
+        for (const QString& line : man.out.split('\n'))
+            renderedLines << squeezed(line);
+        EXPECT_TRUE(man.out.contains(name + QStringLiteral(" - "))) << "no NAME line";
+        for (const QString& line : help.out.split('\n')) {
+            if (line.trimmed().isEmpty())
+                continue;
+            if (line.startsWith(' ')) {
+                EXPECT_TRUE(renderedLines.contains(squeezed(line))) << "not in the page: " << line.toStdString();
+            } else if (line.endsWith(':') || line.endsWith(QStringLiteral("："))) {
+                EXPECT_TRUE(renderedLines.contains(squeezed(line.chopped(1)).toUpper()))
+                    << "no heading: " << line.toStdString();
+            }
+        }
+    }
 }
 
 TEST_F(InstalledPackageTest, InstalledHostFindsItsFilesRelativeToItself)
