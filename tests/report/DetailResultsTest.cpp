@@ -88,22 +88,7 @@ TBudgetData HandData(int year)
                   {"101002002001", "分院", "1", 3, "否"}, {"102", "空单位", "1", 0, "否"}};
     auto line = [&](const char* eid, const char* ename, const char* bkid, const char* ipid, double money,
                     const char* bid = "2050101", const char* iid = "0001") {
-        TBudgetLine l;
-        l.DataYear = year;
-        l.Eid = eid;
-        l.Ename = ename;
-        l.Status = "1";
-        l.BType = "1";
-        l.Mid = "11";
-        l.Bid = bid;
-        l.Bname = QString("科目") + bid;
-        l.Iid = iid;
-        l.Iname = QString("项目") + iid;
-        l.IsSecret = "1";
-        l.Bkid = bkid;
-        l.Ipid = ipid;
-        l.Money = money;
-        data.Lines << l;
+        data.Lines << BudgetLine(year, eid, ename, bkid, ipid, money, bid, iid);
     };
     line("1'1", "引号'单位", "21", "11", 10);
     line("1'1001", "下级'单位", "22", "19", 20);
@@ -156,22 +141,7 @@ TBudgetData CancellingDecimalData(int year)
                   {"501001001", "救助站", "0", 2, "否"},
                   {"501001002", "福利院", "0", 2, "是"}};
     auto line = [&](const char* eid, const char* ename, const char* iid, const char* bkid, double money) {
-        TBudgetLine l;
-        l.DataYear = year;
-        l.Eid = eid;
-        l.Ename = ename;
-        l.Status = "1";
-        l.BType = "1";
-        l.Mid = "11";
-        l.Bid = "2080201";
-        l.Bname = "行政运行";
-        l.Iid = iid;
-        l.Iname = QString("项目") + iid;
-        l.IsSecret = "1";
-        l.Bkid = bkid;
-        l.Ipid = "11";
-        l.Money = money;
-        data.Lines << l;
+        data.Lines << BudgetLine(year, eid, ename, bkid, "11", money, "2080201", iid);
     };
     for (double money : {0.10, 0.20, -0.30})   // the level-1 unit: nothing left, no level total
         line("501001", "民政局", "0001", "21", money);
@@ -214,22 +184,8 @@ TBudgetData LetterCodeData(int year)
     int n = 0;
     for (const TDeptLine& d : std::as_const(data.Depts))
         for (const char* iid : {"b1", "A2", "1-3", "12", "a-4"}) {
-            TBudgetLine l;
-            l.DataYear = year;
-            l.Eid = d.Eid;
-            l.Ename = d.Ename;
-            l.Status = "1";
-            l.BType = "1";
-            l.Mid = "11";
-            l.Bid = ++n % 2 ? "2080201" : "208020A";
-            l.Bname = "科目" + l.Bid;
-            l.Iid = iid;
-            l.Iname = QString("项目") + iid;
-            l.IsSecret = "1";
-            l.Bkid = "21";
-            l.Ipid = "11";
-            l.Money = 10 + n;
-            data.Lines << l;
+            ++n;
+            data.Lines << BudgetLine(year, d.Eid, d.Ename, "21", "11", 10 + n, n % 2 ? "2080201" : "208020A", iid);
         }
     return data;
 }

@@ -76,27 +76,6 @@ public:
     TCell5* Cell;
 };
 
-TBudgetLine Line(int year, const char* eid, const char* ename, const char* bkid, const char* ipid, double money,
-                 const char* bid = "2050101", const char* iid = "0001", const char* mid = "11")
-{
-    TBudgetLine l;
-    l.DataYear = year;
-    l.Eid = eid;
-    l.Ename = ename;
-    l.Status = "1";
-    l.BType = "1";
-    l.Mid = mid;
-    l.Bid = bid;
-    l.Bname = QString("科目") + bid;
-    l.Iid = iid;
-    l.Iname = QString("项目") + iid;
-    l.IsSecret = "1";
-    l.Bkid = bkid;
-    l.Ipid = ipid;
-    l.Money = money;
-    return l;
-}
-
 TBudgetData HandData(int year)
 {
     TBudgetData data;
@@ -108,21 +87,21 @@ TBudgetData HandData(int year)
                   {"101002002001", "分院", "1", 3, "否"},  {"201", "区财政", "0", 0, "否"},
                   {"201001", "区本级", "1", 1, "否"},      {"301", "小数", "0", 0, "否"},
                   {"301001", "小数单位", "1", 1, "否"}};
-    data.Lines = {Line(year, "101", "市财政局", "21", "12", 30, "2010101"),
-                  Line(year, "101001", "教育局", "21", "17", 40),
-                  Line(year, "101001", "教育局", "22", "22", 5, "2050101", "0002"),
-                  Line(year, "101001001", "一中", "21", "18", 60),
-                  Line(year, "101002001", "一院", "21", "11", 70),
-                  Line(year, "101002001", "一院", "21", "11", -70, "2050101", "0002"),
-                  Line(year, "101002002", "二院", "21", "11", -25),
-                  Line(year, "101002002001", "分院", "23", "11", 15),
+    data.Lines = {BudgetLine(year, "101", "市财政局", "21", "12", 30, "2010101"),
+                  BudgetLine(year, "101001", "教育局", "21", "17", 40),
+                  BudgetLine(year, "101001", "教育局", "22", "22", 5, "2050101", "0002"),
+                  BudgetLine(year, "101001001", "一中", "21", "18", 60),
+                  BudgetLine(year, "101002001", "一院", "21", "11", 70),
+                  BudgetLine(year, "101002001", "一院", "21", "11", -70, "2050101", "0002"),
+                  BudgetLine(year, "101002002", "二院", "21", "11", -25),
+                  BudgetLine(year, "101002002001", "分院", "23", "11", 15),
                   // a lone positive row under a total that comes out below zero
-                  Line(year, "201001", "区本级", "21", "11", 50, "2010101"),
-                  Line(year, "201001", "区本级", "21", "11", -60, "2050101"),
+                  BudgetLine(year, "201001", "区本级", "21", "11", 50, "2010101"),
+                  BudgetLine(year, "201001", "区本级", "21", "11", -60, "2050101"),
                   // split amounts at the threshold
-                  Line(year, "301001", "小数单位", "21", "11", 0.001),
-                  Line(year, "301001", "小数单位", "21", "12", 0.002),
-                  Line(year, "301001", "小数单位", "23", "11", 100)};
+                  BudgetLine(year, "301001", "小数单位", "21", "11", 0.001),
+                  BudgetLine(year, "301001", "小数单位", "21", "12", 0.002),
+                  BudgetLine(year, "301001", "小数单位", "23", "11", 100)};
     return data;
 }
 

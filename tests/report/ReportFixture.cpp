@@ -9,6 +9,28 @@
 
 namespace reporttest {
 
+reportref::TBudgetLine BudgetLine(int year, const QString& eid, const QString& ename, const QString& bkid,
+                                  const QString& ipid, double money, const QString& bid, const QString& iid,
+                                  const QString& mid)
+{
+    reportref::TBudgetLine l;
+    l.DataYear = year;
+    l.Eid = eid;
+    l.Ename = ename;
+    l.Status = "1";
+    l.BType = "1";
+    l.Mid = mid;
+    l.Bid = bid;
+    l.Bname = "科目" + bid;
+    l.Iid = iid;
+    l.Iname = "项目" + iid;
+    l.IsSecret = "1";
+    l.Bkid = bkid;
+    l.Ipid = ipid;
+    l.Money = money;
+    return l;
+}
+
 TReportHost::TReportHost(const QString& backend, int year)
     : FDatabase(std::make_unique<dbtest::ScratchDatabase>(backend))
 {

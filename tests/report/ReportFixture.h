@@ -21,6 +21,12 @@ public:
     TLoginItem* GetValue(int) override { return &Code; }
 };
 
+// A budget line of indicator type 1 with status 1 and the named split codes; the names of
+// bid and iid are made from their codes.
+reportref::TBudgetLine BudgetLine(int year, const QString& eid, const QString& ename, const QString& bkid,
+                                  const QString& ipid, double money, const QString& bid = QStringLiteral("2050101"),
+                                  const QString& iid = QStringLiteral("0001"), const QString& mid = QStringLiteral("11"));
+
 class TReportHost {
 public:
     explicit TReportHost(const QString& backend, int year = 2026);
