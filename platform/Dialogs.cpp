@@ -66,7 +66,9 @@ int MessageBoxTitleWidth(const QString& caption)
     QFont font = QApplication::font();
     font.setBold(true);
     const int bar = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
-    return QFontMetrics(font).horizontalAdvance(caption) + 4 * bar + bar;
+    const int iconAndButtons = 4 * bar;
+    const int ends = bar;
+    return QFontMetrics(font).horizontalAdvance(caption) + iconAndButtons + ends;
 }
 
 int ShowMessageBox(const QString& text, const QString& caption, int flags)
