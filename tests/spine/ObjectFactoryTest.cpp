@@ -32,6 +32,28 @@ public:
     virtual ~TCountedThing() = default;
 };
 
+// Cannot be freed: its BeforeDestruction fails.
+class TRefusesToGo : public TComponent {
+    Q_OBJECT
+public:
+    Q_INVOKABLE explicit TRefusesToGo(TComponent* AOwner) : TComponent(AOwner) {}
+
+protected:
+    void BeforeDestruction() override { throw Exception(QStringLiteral("不能释放")); }
+};
+
+class TFailingRelease final : public IInterface {
+public:
+    int32_t QueryInterface(const QUuid&, void** out) override
+    {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    int32_t _AddRef() override { return 1; }
+    int32_t _Release() override { throw Exception(QStringLiteral("不能释放")); }
+    virtual ~TFailingRelease() = default;
+};
+
 } // namespace
 
 TEST(ObjectFactory, AFormKeepsItsDesignedPositionAndHasNoParent)
@@ -115,13 +137,37 @@ TEST(ObjectFactory, RegisteredVariablesAreClearedObjectsFirstLastRegisteredFirst
     EXPECT_EQ(other, &untouched);
 }
 
-TEST(ObjectFactory, AnswersOnlyForItsOwnInterface)
+TEST(ObjectFactory, AFailedReleaseIsReportedThroughTheApplicationNotTheProcessEnd)
+{
+    InitRuntimeObjects();
+    QStringList messages;
+    Application->OnException = [&messages](TObject*, const QString& message) { messages << message; };
+    {
+        TRefusesToGo stubborn(nullptr);
+        QObject* object = &stubborn;
+        IObjectFactoryRef factory(new TObjectFactory);
+        factory->RegisterObject(&object);
+    }   // the last reference goes in a destructor
+    {
+        TFailingRelease failing;
+        IInterface* reference = &failing;
+        IObjectFactoryRef factory(new TObjectFactory);
+        factory->RegisterReference(&reference, rkInterface);
+    }
+    Application->OnException = nullptr;
+    EXPECT_EQ(messages, (QStringList{QStringLiteral("释放资源失败！"), QStringLiteral("指针操作失败！")}));
+}
+
+TEST(ObjectFactory, AnswersForItsOwnInterfaceAndIInterface)
 {
     IObjectFactoryRef factory(new TObjectFactory);
+    for (const QUuid& iid : {IObjectFactory::IID, IID_IInterface}) {
+        void* out = nullptr;
+        EXPECT_EQ(factory->QueryInterface(iid, &out), S_OK);
+        ASSERT_EQ(out, static_cast<void*>(factory.get()));
+        static_cast<IObjectFactory*>(out)->_Release();
+    }
     void* out = nullptr;
-    EXPECT_EQ(factory->QueryInterface(IObjectFactory::IID, &out), S_OK);
-    ASSERT_EQ(out, static_cast<void*>(factory.get()));
-    static_cast<IObjectFactory*>(out)->_Release();
     EXPECT_EQ(factory->QueryInterface(QUuid::createUuid(), &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
 }
