@@ -27,10 +27,10 @@ struct OptionSpec {
 };
 
 const OptionSpec Specs[] = {
-    {"db", "CONN", "数据库连接串（sqlite:PATH、postgresql://…、ODBC 连接串）；缺省为内置演示数据库"},
+    {"db", "CONN", "数据库连接串（sqlite:PATH、postgresql://…、ODBC 连接串）；SQLite 文件须已存在（只有演示数据库会自动创建）；缺省为内置演示数据库"},
     {"provider", "TEXT", "数据库提供者（决定 SQL 方言）；缺省由连接串推定"},
     {"year", "N", "数据年度；缺省为当年，演示数据库为 2024"},
-    {"login", "CODE", "登录单位编码；缺省 001001，演示数据库为 105001（市财政局）"},
+    {"login", "CODE", "登录单位编码，单位表中须有它或它的上级单位；空文本为无人登录；缺省 001001，演示数据库为 105001（市财政局）"},
     {"dept-mode", "TEXT", "部门模式（\"1\"：六位且以 001 结尾的登录单位算作部门）；缺省 0"},
     {"indicator-type", "N", "宿主当前的指标类型：0 控制数，1 预算数，2 临时指标；缺省 1"},
     {"templates", "DIR", "报表模板目录（参数11）；缺省为安装前缀下的 share/tallyleaf/templates"},
