@@ -37,14 +37,14 @@ void TfrmPrintExpSet::FormShow(TObject* Sender)
         FExpType = QStringLiteral("0");
         return;
     }
-    // A stored text that is no whole number or names no entry must not lock the user
-    // out of the dialog: it counts as the first entry until the next confirmation.
+    // A stored text that is no whole number, or a negative one, must not lock the user
+    // out of the dialog: it counts as the first entry until the next confirmation. A
+    // number past the last entry selects the last, as the radio group brings it in range.
     int index = 0;
-    if (!TryStrToInt(FExpType, index) || index < 0 || index >= rgExpSet->Items().size()) {
+    if (!TryStrToInt(FExpType, index) || index < 0)
         index = 0;
-        FExpType = QStringLiteral("0");
-    }
     rgExpSet->SetItemIndex(index);
+    FExpType = QString::number(rgExpSet->ItemIndex());
 }
 
 bool TfrmPrintExpSet::SaveExportSettings()

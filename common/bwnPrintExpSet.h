@@ -16,8 +16,8 @@ public:
     // Saves the two values and closes the dialog with mrOk.
     Q_INVOKABLE void btnOKClick(TObject* Sender);
     // Centres the dialog and loads the stored values into the controls. With no stored
-    // "expType", "0" is stored at once. A stored "expType" that is no whole number or
-    // names no entry selects entry 0.
+    // "expType", "0" is stored at once. A stored "expType" that is no whole number or is
+    // negative selects entry 0; one past the last entry selects the last.
     Q_INVOKABLE void FormShow(TObject* Sender);
     // Stores the two values shown in the controls; always true.
     bool SaveExportSettings();

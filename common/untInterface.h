@@ -11,6 +11,9 @@
 constexpr int32_t S_OK = 0;
 constexpr int32_t E_NOINTERFACE = static_cast<int32_t>(0x80004002u);
 
+// IUnknown's identity: every object that implements an interface answers for it too.
+inline const QUuid IID_IInterface{0x00000000, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
 class IInterface {
 public:
     virtual int32_t QueryInterface(const QUuid& iid, void** out) = 0;

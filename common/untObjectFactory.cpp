@@ -49,7 +49,9 @@ TComponent* TObjectFactory::CreateObject(TComponent* owner, TClass cls)
 
 int32_t TObjectFactory::QueryInterface(const QUuid& iid, void** out)
 {
-    if (iid == IID) {
+    if (!out)
+        return E_NOINTERFACE;
+    if (iid == IID || iid == IID_IInterface) {
         _AddRef();
         *out = static_cast<IObjectFactory*>(this);
         return S_OK;
@@ -69,8 +71,15 @@ int32_t TObjectFactory::_Release()
     if (count != 0)
         return count;
     std::unique_ptr<TObjectFactory> self(this);   // the lists go in every case
-    ClearObjects();       // a failure here skips the reference pass, as the error says
-    ClearReferences();
+    // The last release comes from a reference's destructor, where an exception would end
+    // the process: a failure goes to the application's exception handler instead.
+    try {
+        ClearObjects();   // a failure here skips the reference pass, as the error says
+        ClearReferences();
+    } catch (const std::exception& e) {
+        if (Application)
+            Application->HandleException(nullptr, e);
+    }
     return 0;
 }
 

@@ -43,10 +43,12 @@ public:
     // instance is freed first).
     static TComponent* CreateObject(TComponent* owner, TClass cls);
 
+    // Answers for IObjectFactory and IInterface.
     int32_t QueryInterface(const QUuid& iid, void** out) override;
     int32_t _AddRef() override;
-    // At zero the factory clears its variables and frees itself; a failure while
-    // clearing raises TObjectFactionError after the factory is gone.
+    // At zero the factory clears its variables and frees itself. A failure while
+    // clearing ("释放资源失败！", "指针操作失败！") goes to the application object's
+    // HandleException: the release runs in destructors, which must not throw.
     int32_t _Release() override;
 
     void RegisterReference(void* variableAddress, uint8_t kind) override;

@@ -1,5 +1,7 @@
 #include "common/untSqlDialect.h"
 
+#include <QRegularExpression>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -99,8 +101,15 @@ QString TSqlDialect::ValueMap(const QString& expr, const QStringList& values) co
     // Nothing to map: the value of an empty mapping is Null on every provider.
     if (values.isEmpty())
         return QStringLiteral("NULL");
+    // A single value is only the otherwise value (CASE needs a WHEN, DECODE a pair). The
+    // SQL Server text stays as designed.
+    if (values.size() == 1 && FKind != Kind::SqlServer)
+        return values.first();
     switch (FKind) {
     case Kind::Oracle: {
+        // DECODE compares values only; a condition tail in a compared value needs CASE.
+        if (!ComparesOnlyValues(values))
+            break;
         QString text = u"DECODE("_s + expr;
         for (const QString& v : values)
             text += u","_s + v;
@@ -109,16 +118,24 @@ QString TSqlDialect::ValueMap(const QString& expr, const QStringList& values) co
     case Kind::Access:
         return AccessValueMap(expr, values, 0);
     case Kind::SqlServer:
-    case Kind::SQLite:      // no IIF before SQLite 3.32, and IIF drops the middle pairs
+    case Kind::SQLite:      // no IIF before SQLite 3.32
     case Kind::Postgres:    // PostgreSQL has no IIF
-        return CaseValueMap(expr, values);
-    case Kind::Generic:
+    case Kind::Generic:     // most ODBC back ends have no IIF either; CASE is standard SQL
         break;
     }
-    // A single value is only the otherwise value.
-    if (values.size() < 2)
-        return values.first();
-    return u"IIF("_s + expr + u"="_s + values.at(0) + u","_s + values.at(1) + u","_s + values.last() + u")"_s;
+    return CaseValueMap(expr, values);
+}
+
+bool TSqlDialect::ComparesOnlyValues(const QStringList& values)
+{
+    // A quoted text, a number, a name or NULL; anything else (an "and ..." tail, an
+    // operator) turns expr=value into a condition.
+    static const QRegularExpression plain(
+        u"^\\s*(?:'(?:[^']|'')*'|[+-]?\\d+(?:\\.\\d+)?|[A-Za-z_][A-Za-z0-9_.]*)\\s*$"_s);
+    for (qsizetype i = 0; i + 1 < values.size(); i += 2)
+        if (!plain.match(values.at(i)).hasMatch())
+            return false;
+    return true;
 }
 
 QString TSqlDialect::AccessValueMap(const QString& expr, const QStringList& values, qsizetype from)

@@ -39,7 +39,9 @@ public:
     QString NullReplace(const QString& expr, const QString& def) const;
     // expr = values[0] gives values[1], expr = values[2] gives values[3], ...; an odd
     // count ends with the otherwise value. Values are spliced as given (callers put
-    // whole condition tails into a value), so no quoting or spacing is added.
+    // whole condition tails into a value), so no quoting or spacing is added. Nested IIF
+    // on Access; DECODE on Oracle while every compared value is a plain value (a quoted
+    // text, a number, a name); the searched CASE of SQL Server everywhere else.
     QString ValueMap(const QString& expr, const QStringList& values) const;
     // The length of a text: "len(expr)" on SQL Server and Access. On SQLite the length
     // carries INTEGER affinity, so that it compares equal to a quoted number ('3').
@@ -63,6 +65,8 @@ private:
     static Kind Classify(const QString& upperProvider);
     static QString AccessValueMap(const QString& expr, const QStringList& values, qsizetype from);
     static QString CaseValueMap(const QString& expr, const QStringList& values);
+    // Whether every compared value (values[0], values[2], ...) is a plain value.
+    static bool ComparesOnlyValues(const QStringList& values);
 
     QString FProvider;
     QString FUpperProvider;

@@ -7,8 +7,10 @@
 #include <QImage>
 #include <QFileInfo>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
+#include "platform/ADOConnectionString.h"
 #include "platform/Dialogs.h"
 #include "platform/Forms.h"
 #include "plugin/PlugInGlobals.h"
@@ -25,10 +27,10 @@ struct OptionSpec {
 };
 
 const OptionSpec Specs[] = {
-    {"db", "CONN", "数据库连接串（sqlite:PATH、postgresql://…、ODBC 连接串）；缺省为内置演示数据库"},
+    {"db", "CONN", "数据库连接串（sqlite:PATH、postgresql://…、ODBC 连接串）；SQLite 文件须已存在（只有演示数据库会自动创建）；缺省为内置演示数据库"},
     {"provider", "TEXT", "数据库提供者（决定 SQL 方言）；缺省由连接串推定"},
     {"year", "N", "数据年度；缺省为当年，演示数据库为 2024"},
-    {"login", "CODE", "登录单位编码；缺省 001001，演示数据库为 105001（市财政局）"},
+    {"login", "CODE", "登录单位编码，单位表中须有它或它的上级单位；空文本为无人登录；缺省 001001，演示数据库为 105001（市财政局）"},
     {"dept-mode", "TEXT", "部门模式（\"1\"：六位且以 001 结尾的登录单位算作部门）；缺省 0"},
     {"indicator-type", "N", "宿主当前的指标类型：0 控制数，1 预算数，2 临时指标；缺省 1"},
     {"templates", "DIR", "报表模板目录（参数11）；缺省为安装前缀下的 share/tallyleaf/templates"},
@@ -36,11 +38,15 @@ const OptionSpec Specs[] = {
     {"unit", "EID|top", "选择的单位（缺省为单位树的第一个末级单位；top 为“预算单位列表”）"},
     {"type", "0|1|2", "选择的指标类型（缺省为宿主的类型）"},
     {"fund", "NAME", "选择的资金性质名称（缺省为第一个；空文本为不选）"},
-    {"export", "FILE", "导出当前报表为 Excel 文件后退出"},
+    {"export", "FILE", "导出当前报表为 Excel 文件后退出；FILE 以 .xls 或 .xlsx 结尾"},
     {"export-dir", "DIR", "连续导出每个资金性质的报表到该目录后退出"},
-    {"pdf", "FILE", "打印当前报表到 PDF 文件后退出"},
+    {"pdf", "FILE", "打印当前报表到 PDF 文件后退出；FILE 以 .pdf 结尾"},
     {"pdf-dir", "DIR", "连续打印每个资金性质的报表为 PDF 文件到该目录后退出"},
+    {"timeout", "SECONDS", "每条数据库语句（连同等待锁）最多等待的秒数，超时即报告等待的是什么并失败；缺省不限（SQLite 为 5 秒）"},
 };
+
+// The options that may be given once each and exclude each other: one output per run.
+const char* const Outputs[] = {"export", "export-dir", "pdf", "pdf-dir"};
 
 bool IsSpec(const QString& name)
 {
@@ -50,12 +56,59 @@ bool IsSpec(const QString& name)
     return false;
 }
 
+QString Refusal(const QString& name, const QString& value, const QString& why)
+{
+    return QStringLiteral("选项--%1的值“%2”无效：%3").arg(name, value, why);
+}
+
+// An indicator type: 0 控制数, 1 预算数, 2 临时指标; anything else is refused alike.
+int IndicatorTypeValue(const QString& name, const QString& value, QString& error)
+{
+    bool ok = false;
+    const int type = value.toInt(&ok);
+    if (!ok || type < 0 || type > 2)
+        error = Refusal(name, value, QStringLiteral("指标类型只有0（控制数）、1（预算数）、2（临时指标）"));
+    return type;
+}
+
+// A file the run writes: its name must end with an extension that is written.
+QString OutputFile(const QString& name, const QString& value, const QStringList& extensions, QString& error)
+{
+    for (const QString& extension : extensions)
+        if (value.endsWith(extension, Qt::CaseInsensitive) && value.size() > extension.size())
+            return QFileInfo(value).absoluteFilePath();
+    error = Refusal(name, value, QStringLiteral("文件名应以%1结尾").arg(extensions.join(QStringLiteral("或"))));
+    return {};
+}
+
+// A database given on the command line must be there: only the demo database is made.
+QString DatabaseRefusal(const QString& value)
+{
+    QString why;
+    const TADOConnectionParams params = ParseConnectionString(value, &why);
+    if (params.Driver.isEmpty())
+        return Refusal(QStringLiteral("db"), HidePassword(value), why);
+    if (params.Driver == QLatin1String("QSQLITE") && !QFileInfo::exists(params.DatabaseName))
+        return Refusal(QStringLiteral("db"), value,
+                       QStringLiteral("数据库文件%1不存在（打开数据库不会新建文件；不给--db时使用内置演示数据库）")
+                           .arg(params.DatabaseName));
+    return {};
+}
+
 void Store(HeadlessOptions& o, const QString& name, const QString& value)
 {
+    // Empty text means "none" only where the help says so; elsewhere it is an unset
+    // variable in a script, which must not turn into a default or a window.
+    if (value.isEmpty() && name != QLatin1String("fund") && name != QLatin1String("login")) {
+        o.error = QStringLiteral("选项--%1的值为空").arg(name);
+        return;
+    }
     bool ok = true;
-    if (name == "db")
+    if (name == "db") {
         o.db = value;
-    else if (name == "provider")
+        if (const QString refusal = DatabaseRefusal(value); !refusal.isEmpty())
+            o.error = refusal;
+    } else if (name == "provider")
         o.provider = value;
     else if (name == "year")
         o.yearSet = true, o.year = value.toInt(&ok);
@@ -64,7 +117,7 @@ void Store(HeadlessOptions& o, const QString& name, const QString& value)
     else if (name == "dept-mode")
         o.deptMode = value;
     else if (name == "indicator-type")
-        o.indicatorTypeSet = true, o.indicatorType = value.toInt(&ok);
+        o.indicatorTypeSet = true, o.indicatorType = IndicatorTypeValue(name, value, o.error);
     else if (name == "templates")
         o.templates = value;
     else if (name == "ini")
@@ -72,17 +125,22 @@ void Store(HeadlessOptions& o, const QString& name, const QString& value)
     else if (name == "unit")
         o.unit = value;
     else if (name == "type")
-        o.type = value.toInt(&ok);
+        o.type = IndicatorTypeValue(name, value, o.error);
     else if (name == "fund")
         o.fundSet = true, o.fund = value;
     else if (name == "export")
-        o.exportFile = QFileInfo(value).absoluteFilePath();
+        o.exportFile = OutputFile(name, value, {QStringLiteral(".xls"), QStringLiteral(".xlsx")}, o.error);
     else if (name == "export-dir")
         o.exportDir = QFileInfo(value).absoluteFilePath();
     else if (name == "pdf")
-        o.pdfFile = QFileInfo(value).absoluteFilePath();
+        o.pdfFile = OutputFile(name, value, {QStringLiteral(".pdf")}, o.error);
     else if (name == "pdf-dir")
         o.pdfDir = QFileInfo(value).absoluteFilePath();
+    else if (name == "timeout") {
+        o.timeout = value.toInt(&ok);
+        if (ok && o.timeout <= 0)
+            o.error = Refusal(name, value, QStringLiteral("应为正整数（秒）"));
+    }
     if (!ok)
         o.error = QStringLiteral("选项--%1的值%2不是整数").arg(name, value);
 }
@@ -273,6 +331,7 @@ HeadlessOptions TakeHeadlessOptions(QStringList& arguments)
 {
     HeadlessOptions options;
     QStringList rest;
+    QStringList outputs;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString& arg = arguments.at(i);
         QString name = arg.startsWith("--") ? arg.mid(2) : QString();
@@ -294,8 +353,13 @@ HeadlessOptions TakeHeadlessOptions(QStringList& arguments)
             }
             value = arguments.at(++i);
         }
+        if (std::find(std::begin(Outputs), std::end(Outputs), name) != std::end(Outputs))
+            outputs << "--" + name;
         Store(options, name, value);
     }
+    // Doing one output and dropping the other would report success for work not done.
+    if (outputs.size() > 1)
+        options.error = QStringLiteral("选项%1和%2不能同时给出：一次运行只做一种导出或打印").arg(outputs.at(0), outputs.at(1));
     arguments = rest;
     return options;
 }

@@ -30,7 +30,8 @@ struct HeadlessOptions {
     QString exportDir;       // --export-dir DIR
     QString pdfFile;         // --pdf FILE
     QString pdfDir;          // --pdf-dir DIR
-    QString error;           // a malformed option
+    int timeout = 0;         // --timeout SECONDS; 0: wait as long as the database does
+    QString error;           // a malformed option: the run ends with status 2
 
     bool hasAction() const
     {
@@ -38,7 +39,11 @@ struct HeadlessOptions {
     }
 };
 
-// Takes the headless and database options out of `arguments` (the rest is the GUI's).
+// Takes the headless and database options out of `arguments` (the rest is the GUI's) and
+// checks them: an empty value (but for --fund and --login, where empty text means none),
+// two outputs at once, a file name of a kind that is not written, a type out of 0 to 2, a
+// timeout that is not a positive number, or a database that is not there (opening one
+// never creates it) leaves `error` set.
 HeadlessOptions TakeHeadlessOptions(QStringList& arguments);
 // The help text of those options.
 QString HeadlessHelpText();

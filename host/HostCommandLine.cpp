@@ -55,8 +55,10 @@ const char* const HelpTail = R"(环境变量：
 
 退出状态：
   0  成功
-  1  导出、打印、截图或插件装入失败，选项未知，或数据库打不开（错误写到标准错误）
-  2  选项缺少值，或应为整数的值不是整数
+  1  导出、打印、截图或插件装入失败，选项未知，数据库打不开，或语句等待超过 --timeout（错误写到标准错误）
+  2  选项的值缺少、为空或无效：应为整数的值不是整数，指标类型不是 0、1、2，导出文件不以 .xls 或 .xlsx
+     结尾、PDF 文件不以 .pdf 结尾，同时给出两种导出或打印，--db 的 SQLite 文件不存在，或 --login 的
+     单位和它的上级单位都不在单位表中；这时不打开窗口（--login 要先查数据库）
 
 示例：
   tallyleaf-host
@@ -106,7 +108,8 @@ HostCommandLine ParseHostCommandLine(const QStringList& arguments)
     HostCommandLine result;
     const QString unit = QStringLiteral("login-unit");
     const QString unitName = QStringLiteral("login-unit-name");
-    result.settings.loginUnitCode = parser.isSet(unit) ? parser.value(unit) : QStringLiteral("001001");
+    result.loginGiven = parser.isSet(unit);
+    result.settings.loginUnitCode = result.loginGiven ? parser.value(unit) : QStringLiteral("001001");
     result.settings.loginUnitName = parser.isSet(unitName) ? parser.value(unitName) : QStringLiteral("市财政局");
     result.settings.templateFolder = HostInstallLayout::DefaultTemplateFolder();
     result.settings.iniFileName = HostInstallLayout::DefaultSettingsFile();

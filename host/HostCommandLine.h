@@ -10,6 +10,7 @@ class MainWindow;
 
 struct HostCommandLine {
     HostSettingsValues settings;
+    bool loginGiven = false;     // --login-unit was given (the default login is not checked)
     QStringList openWindows;     // --open CLASS: plug-in windows to open at start
     bool demoWindow = false;     // --demo-window: the tree frame demo (no plug-in needed)
     QString screenshotFile;      // --screenshot FILE: save the main window and quit

@@ -26,16 +26,69 @@ QStringList RawArguments(int argc, char** argv)
     return arguments;
 }
 
+void PrintError(const QString& message)
+{
+    fprintf(stderr, "tallyleaf-host: %s\n", message.toUtf8().constData());
+}
+
+// A login code given on the command line must name a unit the tree can show; the default
+// one and the empty one ("nobody logged in") are not checked. 0, or the exit status.
+int CheckGivenLogin(const HostDatabase& database, const HeadlessOptions& headless, const HostCommandLine& options)
+{
+    const QString code = options.settings.loginUnitCode;
+    if (!(headless.loginSet || options.loginGiven) || code.isEmpty())
+        return 0;
+    QString message;
+    switch (database.checkLoginUnit(code, &message)) {
+    case HostDatabase::LoginCheck::Accepted:
+        return 0;
+    case HostDatabase::LoginCheck::Refused:
+        PrintError(message);
+        return 2;
+    case HostDatabase::LoginCheck::DatabaseFailed:
+        break;
+    }
+    PrintError(message);
+    return 1;
+}
+
+// The main window and what the command line asked of it. Returns the exit status.
+int RunWindows(QApplication& app, const HeadlessOptions& headless, const HostCommandLine& options, HostDatabase& database)
+{
+    HostEnvironment environment(options.settings);
+    environment.pubVariable()->DbManager = database.manager();
+    PlugInLoader loader;
+    auto* mainWindow = new MainWindow(Application, environment, loader);
+    Application->SetMainForm(mainWindow);
+    mainWindow->Show();
+    int result = 0;
+    if (headless.hasAction()) {
+        result = RunHeadless(headless, environment);
+    } else {
+        result = RunHostActions(options, *mainWindow);
+        if (!options.screenshotOnly())
+            result = app.exec();
+    }
+    // Windows of the plug-in are owned by the application object: free them while the
+    // plug-in is still loaded.
+    Application->SetMainForm(nullptr);
+    while (Application->ComponentCount() > 0)
+        Application->Components(Application->ComponentCount() - 1)->Free();
+    return result;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     {
-        // A headless run needs no screen: decided before the application object exists.
+        // A headless run needs no screen, nor does a refused command line: decided before
+        // the application object exists.
         QStringList raw = RawArguments(argc, argv);
         const bool noWindow = raw.contains(QStringLiteral("--help")) || raw.contains(QStringLiteral("-h"))
                               || raw.contains(QStringLiteral("--version")) || raw.contains(QStringLiteral("--paths"));
-        if ((TakeHeadlessOptions(raw).hasAction() || noWindow) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        const HeadlessOptions early = TakeHeadlessOptions(raw);
+        if ((early.hasAction() || !early.error.isEmpty() || noWindow) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
@@ -56,7 +109,7 @@ int main(int argc, char** argv)
         return 0;
     }
     if (!headless.error.isEmpty()) {
-        fprintf(stderr, "tallyleaf-host: %s\n", headless.error.toUtf8().constData());
+        PrintError(headless.error);
         return 2;
     }
     HostCommandLine options = ParseHostCommandLine(arguments);
@@ -73,26 +126,12 @@ int main(int argc, char** argv)
     {
         HostDatabase database(headless.db, headless.provider);
         if (!database.error().isEmpty())
-            fprintf(stderr, "tallyleaf-host: %s\n", database.error().toUtf8().constData());
+            PrintError(database.error());
+        database.setCommandTimeout(headless.timeout);
         ApplyHeadlessSettings(headless, database.isDemo(), options.settings);
-        HostEnvironment environment(options.settings);
-        environment.pubVariable()->DbManager = database.manager();
-        PlugInLoader loader;
-        auto* mainWindow = new MainWindow(Application, environment, loader);
-        Application->SetMainForm(mainWindow);
-        mainWindow->Show();
-        if (headless.hasAction()) {
-            result = RunHeadless(headless, environment);
-        } else {
-            result = RunHostActions(options, *mainWindow);
-            if (!options.screenshotOnly())
-                result = app.exec();
-        }
-        // Windows of the plug-in are owned by the application object: free them while
-        // the plug-in is still loaded.
-        Application->SetMainForm(nullptr);
-        while (Application->ComponentCount() > 0)
-            Application->Components(Application->ComponentCount() - 1)->Free();
+        result = CheckGivenLogin(database, headless, options);
+        if (result == 0)
+            result = RunWindows(app, headless, options, database);
     }
     FreeRuntimeObjects();
     return result;

@@ -1,12 +1,15 @@
 #include "platform/ADODB.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QMutexLocker>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QThread>
+#include <QUrl>
+#include <algorithm>
 #include <mutex>
 
 using namespace Qt::StringLiterals;
@@ -24,6 +27,22 @@ QString DriverErrorText(const QSqlError& error)
 {
     QString text = error.text().trimmed();
     return text.isEmpty() ? u"未知错误"_s : text;
+}
+
+// A statement that gave up waiting: PostgreSQL's query_canceled (statement_timeout) and
+// lock_not_available (lock_timeout), SQLite's SQLITE_BUSY and SQLITE_LOCKED (extended
+// codes keep the primary code in their low byte).
+bool IsWaitTimeout(const QString& driver, const QSqlError& error)
+{
+    const QString code = error.nativeErrorCode();
+    if (driver == u"QPSQL"_s)
+        return code == u"57014"_s || code == u"55P03"_s;
+    if (driver == u"QSQLITE"_s) {
+        bool number = false;
+        const int primary = code.toInt(&number) & 0xFF;
+        return number && (primary == 5 || primary == 6);
+    }
+    return false;
 }
 
 bool IsMainThread(QThread* thread)
@@ -105,6 +124,19 @@ void TADOConnection::SetConnectionString(const QString& value)
     Close();
 }
 
+void TADOConnection::SetCommandTimeout(int seconds)
+{
+    seconds = std::max(0, seconds);
+    if (FCommandTimeout.exchange(seconds) != seconds)
+        Close();
+}
+
+void TADOConnection::SetCreateMissingFile(bool value)
+{
+    if (FCreateMissingFile.exchange(value) != value)
+        Close();
+}
+
 void TADOConnection::SetConnected(bool value)
 {
     if (value)
@@ -174,11 +206,15 @@ QSqlDatabase TADOConnection::ThreadDatabase()
         return CreateThreadDatabase(thread);
 
     QSqlDatabase db = QSqlDatabase::database(name, false);
-    if (!db.isOpen() && !db.open()) {
-        const QString detail = DriverErrorText(db.lastError());
+    if (db.isOpen())
+        return db;
+    // Opened again: the session settings went with the old session.
+    const QString failure = db.open() ? ApplyStatementTimeout(db, ParseConnectionString(ConnectionString()))
+                                      : DriverErrorText(db.lastError());
+    if (!failure.isEmpty()) {
         db = QSqlDatabase();
         DropThreadHandle(thread);
-        RaiseOpenError(detail);
+        RaiseOpenError(failure);
     }
     return db;
 }
@@ -195,22 +231,16 @@ QSqlDatabase TADOConnection::CreateThreadDatabase(QThread* thread)
     const quint64 generation = FGeneration.load();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(params.Driver, name);
-        db.setDatabaseName(params.DatabaseName);
-        if (!params.HostName.isEmpty())
-            db.setHostName(params.HostName);
-        if (params.Port > 0)
-            db.setPort(params.Port);
-        if (!params.UserName.isEmpty())
-            db.setUserName(params.UserName);
-        if (!params.Password.isEmpty())
-            db.setPassword(params.Password);
-        if (!params.ConnectOptions.isEmpty())
-            db.setConnectOptions(params.ConnectOptions);
-        if (!db.open()) {
-            const QString detail = DriverErrorText(db.lastError());
+        ApplySettings(db, params);
+        QString failure;
+        if (!db.open())
+            failure = DriverErrorText(db.lastError());
+        else
+            failure = ApplyStatementTimeout(db, params);
+        if (!failure.isEmpty()) {
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(name);
-            RaiseOpenError(detail);
+            RaiseOpenError(failure);
         }
     }
     bool watch = false;
@@ -244,6 +274,63 @@ QSqlDatabase TADOConnection::CreateThreadDatabase(QThread* thread)
     return QSqlDatabase::database(name, false);
 }
 
+void TADOConnection::ApplySettings(QSqlDatabase& db, const TADOConnectionParams& params) const
+{
+    QStringList options;
+    if (!params.ConnectOptions.isEmpty())
+        options << params.ConnectOptions;
+    QString database = params.DatabaseName;
+    if (params.Driver == u"QSQLITE"_s) {
+        if (const int timeout = FCommandTimeout.load(); timeout > 0)
+            options << u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(qint64(timeout) * 1000);
+        if (!FCreateMissingFile.load()) {
+            // The URI's mode=rw opens an existing file and never makes one, in the same
+            // step as the open: a look before opening could be overtaken.
+            options << u"QSQLITE_OPEN_URI"_s;
+            database = QUrl::fromLocalFile(QFileInfo(database).absoluteFilePath()).toString(QUrl::FullyEncoded)
+                       + u"?mode=rw"_s;
+        }
+    }
+    db.setDatabaseName(database);
+    if (!params.HostName.isEmpty())
+        db.setHostName(params.HostName);
+    if (params.Port > 0)
+        db.setPort(params.Port);
+    if (!params.UserName.isEmpty())
+        db.setUserName(params.UserName);
+    if (!params.Password.isEmpty())
+        db.setPassword(params.Password);
+    if (!options.isEmpty())
+        db.setConnectOptions(options.join(u';'));
+}
+
+QString TADOConnection::ApplyStatementTimeout(QSqlDatabase& db, const TADOConnectionParams& params) const
+{
+    const int timeout = FCommandTimeout.load();
+    if (params.Driver != u"QPSQL"_s || timeout <= 0)
+        return {};
+    QSqlQuery query(db);
+    const QString milliseconds = QString::number(qint64(timeout) * 1000);
+    for (const QString& setting : {u"statement_timeout"_s, u"lock_timeout"_s})
+        if (!query.exec(u"SET "_s + setting + u" = "_s + milliseconds))
+            return DriverErrorText(query.lastError());
+    return {};
+}
+
+QString TADOConnection::StatementFailureText(const QSqlError& error) const
+{
+    const QString text = DriverErrorText(error);
+    const int timeout = FCommandTimeout.load();
+    if (timeout <= 0 || !IsWaitTimeout(ParseConnectionString(ConnectionString()).Driver, error))
+        return text;
+    return u"等待了%1秒仍未完成（锁或语句超时），已放弃：%2"_s.arg(QString::number(timeout), text);
+}
+
+QString TADOConnection::Masked(const QString& message) const
+{
+    return MaskPasswords(message, ConnectionSecrets(ConnectionString()));
+}
+
 void TADOConnection::DropThreadHandle(QThread* thread)
 {
     FHandles->Drop(thread);
@@ -262,7 +349,7 @@ void TADOConnection::DropAllHandles()
 
 void TADOConnection::RaiseOpenError(const QString& detail) const
 {
-    const QString message = Format(u"无法打开数据库连接%s：%s"_s, {DisplayName(), detail});
+    const QString message = Masked(Format(u"无法打开数据库连接%s：%s"_s, {DisplayName(), detail}));
     SetLastError(message);
     throw EADOError(message);
 }
@@ -272,6 +359,7 @@ void TADOConnection::RaiseError(const QString& detail, const QString& sql) const
     QString message = Format(u"数据库连接%s执行失败：%s"_s, {DisplayName(), detail});
     if (!sql.trimmed().isEmpty())
         message += u"\nSQL："_s + StatementExcerpt(sql);
+    message = Masked(message);
     SetLastError(message);
     throw EADOError(message);
 }
@@ -285,7 +373,7 @@ int TADOConnection::Execute(const QString& sql)
         if (query.exec(sql))
             affected = query.numRowsAffected();
         else
-            failure = DriverErrorText(query.lastError());
+            failure = StatementFailureText(query.lastError());
     }
     if (!failure.isEmpty())
         RaiseStatementError(failure, sql);
@@ -371,7 +459,7 @@ void TADOQuery::InternalOpen()
         QSqlQuery query(conn->Database());
         query.setForwardOnly(true);
         if (!query.exec(sql))
-            failure = DriverErrorText(query.lastError());
+            failure = conn->StatementFailureText(query.lastError());
         else if (!query.isSelect())
             failure = u"语句没有返回结果集"_s;
         if (!failure.isEmpty()) {
@@ -391,7 +479,7 @@ void TADOQuery::InternalOpen()
             rows << std::move(row);
         }
         if (query.lastError().isValid())
-            failure = DriverErrorText(query.lastError());
+            failure = conn->StatementFailureText(query.lastError());
     }
     if (!failure.isEmpty())
         conn->RaiseStatementError(failure, sql);

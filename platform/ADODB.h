@@ -17,6 +17,9 @@
 //
 // LoginPrompt is kept for the host's settings; no dialog is ever shown (the credentials
 // come with the connection string).
+//
+// Messages never show a password: every failure text, the driver's included, goes
+// through MaskPasswords with the passwords of the connection string.
 #include <QHash>
 #include <QMutex>
 #include <QSet>
@@ -30,6 +33,7 @@
 #include "platform/ADODataSet.h"
 #include "platform/Classes.h"
 
+class QSqlError;
 class QThread;
 struct TADOHandleTable;
 
@@ -53,6 +57,17 @@ public:
     void SetConnectionString(const QString& value);
     bool LoginPrompt() const { return FLoginPrompt; }
     void SetLoginPrompt(bool value) { FLoginPrompt = value; }
+    // How long a statement may wait, for locks included, in seconds; 0 (the default)
+    // waits as long as the database does. PostgreSQL gets statement_timeout and
+    // lock_timeout, SQLite its busy timeout; ODBC drivers keep their own. A statement that
+    // runs out of time fails with a message saying how long it waited. A new value
+    // closes the connection; the next use opens with it.
+    int CommandTimeout() const { return FCommandTimeout.load(); }
+    void SetCommandTimeout(int seconds);
+    // SQLite only: whether opening a database file that does not exist creates it (the
+    // default). A connection to a database that must already be there sets it false.
+    bool CreateMissingFile() const { return FCreateMissingFile.load(); }
+    void SetCreateMissingFile(bool value);
 
     bool Connected() const { return FConnected.load(); }
     void SetConnected(bool value);
@@ -82,6 +97,9 @@ public:
     // changed under it fails every later statement on the same handle, so the next use
     // connects afresh. An open transaction goes with it, rolled back as on a lost session.
     [[noreturn]] void RaiseStatementError(const QString& detail, const QString& sql);
+    // The driver's text of a failed statement; one that ran out of CommandTimeout says
+    // how long it waited.
+    QString StatementFailureText(const QSqlError& error) const;
 
 protected:
     void BeforeDestruction() override;
@@ -89,6 +107,11 @@ protected:
 private:
     QSqlDatabase ThreadDatabase();
     QSqlDatabase CreateThreadDatabase(QThread* thread);
+    void ApplySettings(QSqlDatabase& db, const TADOConnectionParams& params) const;
+    // Sets the statement and lock timeouts on a PostgreSQL session; the failure text or empty.
+    QString ApplyStatementTimeout(QSqlDatabase& db, const TADOConnectionParams& params) const;
+    // `message` with the connection's passwords masked.
+    QString Masked(const QString& message) const;
     void DropThreadHandle(QThread* thread);
     void DropAllHandles();
     [[noreturn]] void RaiseOpenError(const QString& detail) const;
@@ -97,6 +120,8 @@ private:
     QString FProvider;
     QString FConnectionString;
     bool FLoginPrompt = true;
+    std::atomic<int> FCommandTimeout{0};
+    std::atomic<bool> FCreateMissingFile{true};
     std::atomic<bool> FConnected{false};
     std::atomic<quint64> FGeneration{1};
     mutable QMutex FLock;   // guards the settings texts and the last error

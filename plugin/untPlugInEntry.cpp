@@ -20,9 +20,16 @@ const QString SNoContext = QStringLiteral("宿主没有提供插件上下文！"
 const QString SIncompleteContext = QStringLiteral("宿主提供的插件上下文不完整：缺少%s！");
 const QString SNotAWindow = QStringLiteral("类%s不是窗口类，不能显示！");
 
-void BeforeCreateWindow(TResRefManager*, const QString&, bool&)
+void BeforeCreateWindow(TResRefManager*, const QString& name, bool&)
 {
-    // Creation always goes ahead.
+    // Only windows keep a show-modal flag. A registered name of another class (the
+    // registry answers for the ancestors of the window classes, TComponent and TForm
+    // among them) is refused before anything is made: an object made and freed again
+    // would register, drop the last reference and tell the host ReleasePlugIn for a
+    // window it never saw.
+    const TClass cls = FindRegClass(name);
+    if (cls && !ClassInheritsFromName(cls, "TfrmBase"))
+        throw Exception(Format(SNotAWindow, QString::fromLatin1(cls->className())));
 }
 
 void ShowCreatedWindow(TResRefManager*, TObject* window)

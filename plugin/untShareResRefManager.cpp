@@ -1,5 +1,7 @@
 #include "plugin/untShareResRefManager.h"
 
+#include <QPointer>
+
 #include "common/untClassRegist.h"
 #include "common/untObjectFactory.h"
 #include "platform/Forms.h"
@@ -26,7 +28,9 @@ TResRefManager::~TResRefManager()
 
 int32_t TResRefManager::QueryInterface(const QUuid& iid, void** out)
 {
-    if (iid == IResRefManager::IID) {
+    if (!out)
+        return E_NOINTERFACE;
+    if (iid == IResRefManager::IID || iid == IID_IInterface) {
         _AddRef();
         *out = static_cast<IResRefManager*>(this);
         return S_OK;
@@ -79,16 +83,17 @@ TObject* TResRefManager::LookupResource(const QString& className)
 
 TObject* TResRefManager::RequestResource(const QString& className, bool notify)
 {
-    TObject* made = nullptr;
+    // Watched, not held: a callback that frees the new object leaves nothing to hand out.
+    QPointer<TComponent> made;
     try {
         return DoRequestResource(className, notify, made);
     } catch (const std::exception& e) {
         Application->HandleException(this, e);
     }
-    return made;
+    return made.data();
 }
 
-TObject* TResRefManager::DoRequestResource(const QString& className, bool notify, TObject*& made)
+TObject* TResRefManager::DoRequestResource(const QString& className, bool notify, QPointer<TComponent>& made)
 {
     TObject* obj = LookupResource(className);
     if (auto* component = dynamic_cast<TComponent*>(obj); component && component->HasState(csDestroying))
@@ -113,7 +118,7 @@ TObject* TResRefManager::DoRequestResource(const QString& className, bool notify
     AddResource(instance);
     if (notify && OnCreated)
         OnCreated(this, instance);
-    return instance;
+    return made.data();
 }
 
 void TResRefManager::Notification(TComponent* AComponent, TOperation Operation)

@@ -5,6 +5,7 @@
 // registered component holds one counted reference; when the last one goes, the
 // owner hears of it through OnAllReleased.
 #include <QList>
+#include <QPointer>
 #include <atomic>
 #include <memory>
 
@@ -30,7 +31,8 @@ public:
     Q_INVOKABLE explicit TResRefManager(TComponent* AOwner = nullptr);
     ~TResRefManager() override;
 
-    // IInterface: the count never frees the manager.
+    // IInterface: the count never frees the manager. QueryInterface answers for
+    // IResRefManager and IInterface.
     int32_t QueryInterface(const QUuid& iid, void** out) override;
     int32_t _AddRef() override;
     int32_t _Release() override;
@@ -51,7 +53,7 @@ public:
     TObjectProc OnExisting = nullptr;
 
 private:
-    TObject* DoRequestResource(const QString& className, bool notify, TObject*& made);
+    TObject* DoRequestResource(const QString& className, bool notify, QPointer<TComponent>& made);
 
     std::atomic<int32_t> FRefCount{0};
     QList<TObjRefInfo*> FRefInfos;

@@ -335,9 +335,9 @@ int Sheet::rowHeight(int row) const
 void Sheet::setRowHeight(int row, int height)
 {
     checkRow(row);
-    if (height < 0 || height > 0xFFFF)
+    if (height < 0)
         throw SheetError(QStringLiteral("行高%1无效").arg(height));
-    m_rowHeights[static_cast<std::size_t>(row) - 1] = clampLength(height);
+    m_rowHeights[static_cast<std::size_t>(row) - 1] = clampLength(std::min(height, MaxRowHeight));
     touch();
 }
 

@@ -24,6 +24,8 @@ enum class CellKind : std::uint8_t { Empty = 0, Text = 1, Number = 2 };
 class Sheet {
 public:
     static constexpr int DefaultRowHeight = 22;
+    // 409 points at 96 pixels per inch: the tallest row a workbook holds.
+    static constexpr int MaxRowHeight = 545;
     static constexpr int DefaultColumnWidth = 72;
     static constexpr int MaxColumns = 256;
 
@@ -71,6 +73,8 @@ public:
 
     // Rows and columns.
     int rowHeight(int row) const;
+    // A height above MaxRowHeight is taken as MaxRowHeight: a text too long for any row
+    // (a unit name of many thousand characters) still makes a report, cut at that height.
     void setRowHeight(int row, int height);
     int columnWidth(int col) const;
     void setColumnWidth(int col, int width);

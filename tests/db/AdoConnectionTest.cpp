@@ -2,8 +2,11 @@
 // per-thread connections, and failures that name the connection.
 #include "platform/ADODB.h"
 
+#include <QFileInfo>
 #include <QSqlDatabase>
+#include <QTemporaryDir>
 #include <QThread>
+#include <QUrl>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -51,6 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"postgresql://fin:pw@db.example:5433/budget", "QPSQL", "budget", "db.example", 5433, "fin", "pw", "PostgreSQL"},
         ParseCase{"postgres://fin@10.0.0.5/budget", "QPSQL", "budget", "10.0.0.5", 5432, "fin", "", "PostgreSQL"},
         ParseCase{"postgresql://fin:p%40ss%3Bx@h/budget", "QPSQL", "budget", "h", 5432, "fin", "p@ss;x", "PostgreSQL"},
+        // The user info runs to the last '@': a password typed as it is reaches the right host.
+        ParseCase{"postgresql://fin:p@ss/rd:A#x?y@db:5433/budget", "QPSQL", "budget", "db", 5433, "fin", "p@ss/rd:A#x?y", "PostgreSQL"},
         ParseCase{"DRIVER={ODBC Driver 18 for SQL Server};SERVER=fin;UID=sa;PWD=x", "QODBC",
                   "DRIVER={ODBC Driver 18 for SQL Server};SERVER=fin;UID=sa;PWD=x", "", -1, "", "", "ODBC Driver 18 for SQL Server"},
         ParseCase{"Provider=SQLOLEDB.1;Driver=FreeTDS;Server=fin", "QODBC", "Provider=SQLOLEDB.1;Driver=FreeTDS;Server=fin", "", -1, "",
@@ -87,10 +92,29 @@ INSTANTIATE_TEST_SUITE_P(
     Forms, HidePasswordTest,
     ::testing::Values(std::make_pair("postgresql://fin:secret@h:5433/budget", "postgresql://fin:***@h:5433/budget"),
                       std::make_pair("postgresql://fin@h/budget", "postgresql://fin@h/budget"),
+                      std::make_pair("postgresql://fin:p@ss/rdA#x?y@h/budget", "postgresql://fin:***@h/budget"),
+                      std::make_pair("postgresql://fin:p%40ss@h/budget", "postgresql://fin:***@h/budget"),
+                      std::make_pair("postgresql://fin:密码ä@h/budget", "postgresql://fin:***@h/budget"),
+                      std::make_pair("postgresql://fin@h/budget?sslmode=disable&PASSWORD=secret", "postgresql://fin@h/budget?sslmode=disable&PASSWORD=***"),
                       std::make_pair("DRIVER={FreeTDS};UID=sa;PWD=secret;SERVER=x", "DRIVER={FreeTDS};UID=sa;PWD=***;SERVER=x"),
                       std::make_pair("Password={se;cret};User ID=a", "Password=***;User ID=a"),
+                      std::make_pair("Pwd = {a}}b;c} ;Server=x", "Pwd = *** ;Server=x"),
                       std::make_pair("pwd=secret", "pwd=***"),
                       std::make_pair("sqlite:/tmp/a.db", "sqlite:/tmp/a.db")));
+
+TEST(HidePasswordTest, MessagesLoseEveryFormOfTheSecret)
+{
+    const QStringList secrets = ConnectionSecrets(u"Driver={x};UID=fin;PWD={p@ss w;rd}"_s);
+    const QString text = u"Can't open lib 'x' : p@ss w;rd, p%40ss%20w%3Brd; userinfo = \"fin:p@ss w;rd\""_s;
+    const QString masked = MaskPasswords(text, secrets);
+    EXPECT_FALSE(masked.contains(u"ss w"_s)) << masked.toStdString();
+    EXPECT_FALSE(masked.contains(u"%20w"_s)) << masked.toStdString();
+    EXPECT_TRUE(masked.contains(u"Can't open lib 'x'"_s)) << masked.toStdString();
+    // Not ASCII: no pattern finds it in free text, but the password's own text does.
+    EXPECT_EQ(MaskPasswords(u"口令：pässwörd。"_s, ConnectionSecrets(u"postgresql://fin:pässwörd@h/db"_s)), u"口令：***。"_s);
+    // Too short to be looked for everywhere: hidden where it stands as a value only.
+    EXPECT_EQ(MaskPasswords(u"row 12, pwd=12"_s, {u"12"_s}), u"row 12, pwd=***"_s);
+}
 
 // ---------------------------------------------------------------- live back ends
 
@@ -326,6 +350,75 @@ TEST(AdoFailureTest, UnknownDatabaseOnTheServerFails)
     } catch (const EADOError& e) {
         EXPECT_TRUE(e.Message().contains(u"no_such_budget_db"_s)) << e.Message().toStdString();
     }
+}
+
+// A real server refusing the database, and the ODBC driver manager not finding the
+// driver, with the password written every way a connection string can carry it: no
+// message, ours or the driver's, shows it.
+TEST(AdoFailureTest, NoFailureMessageShowsThePassword)
+{
+    const QString server = testsupport::PostgresUrl();
+    if (server.isEmpty()) {
+        if (qEnvironmentVariable("TALLYLEAF_ALLOW_NO_PG") == u"1"_s)
+            GTEST_SKIP() << "no PostgreSQL server";
+        FAIL() << "TALLYLEAF_TEST_PG is not set";
+    }
+    const QUrl url(server);
+    const QString at = u"@%1:%2/no_such_budget_db"_s.arg(url.host()).arg(url.port());
+    struct Case {
+        QString connection;
+        QStringList secrets;   // none of these may show
+        QString named;         // what the message must still show of the connection
+    };
+    const Case cases[] = {
+        {u"postgresql://tallyleaf:Secret99"_s + at, {u"Secret99"_s}, u"postgresql://tallyleaf:***"_s + at},
+        {u"postgresql://tallyleaf:p%40ss%2Frd%3AA%23x%3Fy"_s + at, {u"p@ss/rd:A#x?y"_s, u"p%40ss"_s, u"rd%3AA"_s},
+         u"postgresql://tallyleaf:***"_s + at},
+        {u"postgresql://tallyleaf:p@ss/rd:A#x?y"_s + at, {u"p@ss"_s, u"ss/rd"_s, u"rd:A"_s, u"x?y"_s},
+         u"postgresql://tallyleaf:***"_s + at},
+        {u"postgresql://tallyleaf"_s + at + u"?password=Secret99"_s, {u"Secret99"_s}, u"no_such_budget_db?password=***"_s},
+        {u"Driver={NoSuchDriver};Server=db;Uid=fin;Pwd=Secret99;"_s, {u"Secret99"_s}, u"Pwd=***;"_s},
+        {u"DRIVER=NoSuchDriver;UID=fin;password={Se;cr}}et99}"_s, {u"Se;cr"_s, u"cr}et99"_s, u"cr}}et99"_s},
+         u"UID=fin;password=***"_s},
+        {u"driver=/nonexistent/libmissingodbc.so;PASSWORD=Secret99"_s, {u"Secret99"_s}, u"libmissingodbc.so;PASSWORD=***"_s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.connection.toStdString());
+        auto conn = MakeConnection(c.connection);
+        QString message;
+        try {
+            conn->Open();
+            ADD_FAILURE() << "opened";
+        } catch (const EADOError& e) {
+            message = e.Message();
+        }
+        EXPECT_TRUE(message.contains(c.named)) << message.toStdString();
+        // The driver's reason is passed on whole, not taken for part of a password.
+        const QString reason = c.connection.startsWith(u"postgresql"_s) ? u"：connection to server at"_s : u"：[unixODBC]"_s;
+        EXPECT_TRUE(message.contains(reason)) << message.toStdString();
+        for (const QString& text : {message, conn->LastError(), conn->DisplayName()})
+            for (const QString& secret : c.secrets)
+                EXPECT_FALSE(text.contains(secret)) << secret.toStdString() << " in " << text.toStdString();
+    }
+}
+
+// Only a connection allowed to create its database makes a new SQLite file.
+TEST(AdoFailureTest, ASqliteFileIsMadeOnlyWhenCreatingIsAllowed)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(u"新 #?.db"_s);
+    auto conn = MakeConnection(u"sqlite:"_s + file);
+    conn->SetCreateMissingFile(false);
+    EXPECT_THROW(conn->Open(), EADOError);
+    EXPECT_FALSE(QFileInfo::exists(file));
+    conn->SetCreateMissingFile(true);
+    conn->Execute(u"create table t (x integer)"_s);
+    EXPECT_TRUE(QFileInfo::exists(file));
+    // The file being there, the connection that may not create one opens it.
+    conn->SetCreateMissingFile(false);
+    auto q = MakeQuery(conn.get(), u"select count(*) as n from t"_s);
+    q->Open();
+    EXPECT_EQ(q->FieldByName(u"n"_s)->AsInteger(), 0);
 }
 
 TEST(AdoFailureTest, MissingOrUnusableSettingsFailClearly)

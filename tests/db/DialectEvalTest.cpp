@@ -103,6 +103,21 @@ TEST_P(DialectEvalTest, ValueMapWithSeveralPairsPicksTheRightOne)
     EXPECT_EQ(Column(mapped), (QStringList{u"当年"_s, u"当年"_s, u"当年"_s, u"结余"_s, u"其他"_s}));
 }
 
+// The texts made for ODBC back ends without a dialect of their own, and Oracle's split
+// amounts, are plain CASE: they run here as they must run there.
+TEST_P(DialectEvalTest, OtherProvidersMapEveryPairAndTheSplitAmounts)
+{
+    const TSqlDialect generic(u"MSDASQL"_s);
+    EXPECT_EQ(Column(generic.ValueMap(u"bkid"_s, {u"'21'"_s, u"'当年'"_s, u"'22'"_s, u"'结余'"_s, u"'其他'"_s})),
+              (QStringList{u"当年"_s, u"当年"_s, u"当年"_s, u"结余"_s, u"其他"_s}));
+    const QStringList seven{u"'21'"_s, u"'a'"_s, u"'22'"_s, u"'b'"_s, u"'23'"_s, u"'c'"_s, u"'d'"_s};
+    EXPECT_EQ(Column(generic.ValueMap(u"bkid"_s, seven)), (QStringList{u"a"_s, u"a"_s, u"a"_s, u"b"_s, u"c"_s}));
+    const TSqlDialect oracle(u"OraOLEDB.Oracle"_s);
+    const QString split = oracle.ValueMap(u"bkid"_s, {u"'21' and ipid in ('11','17') "_s, u"BudgMoney"_s, u"0"_s});
+    IARQueryPtr q = OpenQuery(conn, u"select sum("_s + split + u") as v from rows_"_s);
+    EXPECT_DOUBLE_EQ(q->Query()->FieldByName(u"v"_s)->AsFloat(), 120.5);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DialectEvalTest,
                          ::testing::Values(u"sqlite"_s, u"postgresql"_s, u"odbc-sqlite"_s), dbtest::BackendName);
 

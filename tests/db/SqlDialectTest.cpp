@@ -200,11 +200,23 @@ TEST(ValueMapTest, OracleDecodeListsEveryValue)
     EXPECT_EQ(oracle.ValueMap(QStringLiteral("e"), Values(5)), QStringLiteral("DECODE(e,v0,v1,v2,v3,v4)"));
 }
 
-TEST(ValueMapTest, GenericIifKeepsFirstPairAndLastValue)
+TEST(ValueMapTest, GenericAndOracleConditionsBuildTheWholeCaseChain)
 {
+    const QString fivePairs = QStringLiteral(" CASE   WHEN e=v0 THEN v1  WHEN e=v2 THEN v3  ELSE v4  END  ");
+    const QString sevenPairs =
+        QStringLiteral(" CASE   WHEN e=v0 THEN v1  WHEN e=v2 THEN v3  WHEN e=v4 THEN v5  ELSE v6  END  ");
     const TSqlDialect generic(QStringLiteral("MSDASQL"));
-    EXPECT_EQ(generic.ValueMap(QStringLiteral("e"), Values(5)), QStringLiteral("IIF(e=v0,v1,v4)"));
-    EXPECT_EQ(generic.ValueMap(QStringLiteral("e"), Values(3)), QStringLiteral("IIF(e=v0,v1,v2)"));
+    EXPECT_EQ(generic.ValueMap(QStringLiteral("e"), Values(5)), fivePairs);
+    EXPECT_EQ(generic.ValueMap(QStringLiteral("e"), Values(7)), sevenPairs);
+    // Oracle keeps DECODE for plain values; a condition in a compared value takes CASE.
+    const TSqlDialect oracle(QStringLiteral("OraOLEDB.Oracle"));
+    EXPECT_EQ(oracle.ValueMap(QStringLiteral("e"), {u"'a'"_s, u"1"_s, u"-2.5"_s, u"x.y"_s, u"NULL"_s}),
+              QStringLiteral("DECODE(e,'a',1,-2.5,x.y,NULL)"));
+    for (const QString& condition : {u"'21' and ipid in ('11','17') "_s, u"'it''s' or 1=1"_s, u"x+1"_s}) {
+        EXPECT_EQ(oracle.ValueMap(QStringLiteral("e"), {u"v0"_s, u"v1"_s, condition, u"v3"_s, u"v4"_s}),
+                  u" CASE   WHEN e=v0 THEN v1  WHEN e="_s + condition + u" THEN v3  ELSE v4  END  "_s)
+            << condition.toStdString();
+    }
 }
 
 TEST(ValueMapTest, SQLiteAndPostgresUseSearchedCase)
@@ -222,8 +234,9 @@ TEST(ValueMapTest, DegenerateListsGiveValidSql)
         const TSqlDialect d(QString::fromUtf8(provider));
         EXPECT_EQ(d.ValueMap(QStringLiteral("e"), {}), QStringLiteral("NULL")) << provider;
     }
-    EXPECT_EQ(TSqlDialect(QStringLiteral("MSDASQL")).ValueMap(QStringLiteral("e"), Values(1)), QStringLiteral("v0"));
-    EXPECT_EQ(TSqlDialect(QStringLiteral("Jet.OLEDB")).ValueMap(QStringLiteral("e"), Values(1)), QStringLiteral("v0"));
+    for (const char* provider : {"Jet.OLEDB", "MSDAORA", "MSDASQL", "SQLite", "PostgreSQL"})
+        EXPECT_EQ(TSqlDialect(QString::fromUtf8(provider)).ValueMap(QStringLiteral("e"), Values(1)), QStringLiteral("v0"))
+            << provider;
 }
 
 // The report statement's pieces, built the way the statement builder builds them.
@@ -262,6 +275,10 @@ TEST(ReportPiecesTest, AccessAndOracleForms)
               QStringLiteral("IIF(ISNULL(sum( IIF(bkid='22' ,BudgMoney,0))),'0',sum( IIF(bkid='22' ,BudgMoney,0)))"));
     const TSqlDialect oracle(QStringLiteral("OraOLEDB.Oracle"));
     EXPECT_EQ(CodeExpr(oracle), QStringLiteral("DECODE(LENGTH(eid),'3',eid||'001',eid)"));
+    EXPECT_EQ(SecretExpr(oracle), QStringLiteral("DECODE(issecret,'0','是','否')"));
+    // DECODE cannot take the split amounts' condition.
+    EXPECT_EQ(AmountSum(oracle, QStringLiteral("'21' and ipid in ('11','17') ")),
+              QStringLiteral("NVL(sum( CASE   WHEN bkid='21' and ipid in ('11','17')  THEN BudgMoney  ELSE 0  END  ),'0')"));
 }
 
 } // namespace

@@ -148,7 +148,7 @@ struct StoredCase {
     int Entry;
 };
 
-TEST_F(PrintExpSetTest, StoredValuesAreShownAndGarbageCountsAsTheFirstEntry)
+TEST_F(PrintExpSetTest, StoredValuesAreShownGarbageCountsAsTheFirstEntryAndTooHighAsTheLast)
 {
     const StoredCase cases[] = {
         {"unchecked, second entry", QStringLiteral("0"), QStringLiteral("1"), false, 1},
@@ -156,7 +156,8 @@ TEST_F(PrintExpSetTest, StoredValuesAreShownAndGarbageCountsAsTheFirstEntry)
         {"other text unchecks", QStringLiteral("yes"), QStringLiteral("1"), false, 1},
         {"only expType stored", Missing, QStringLiteral("1"), true, 1},
         {"not a number", QStringLiteral("1"), QStringLiteral("abc"), true, 0},
-        {"past the last entry", QStringLiteral("1"), QStringLiteral("7"), true, 0},
+        {"past the last entry", QStringLiteral("1"), QStringLiteral("7"), true, 1},
+        {"just past the last entry", QStringLiteral("0"), QStringLiteral("2"), false, 1},
         {"negative", QStringLiteral("1"), QStringLiteral("-1"), true, 0},
         {"a fraction", QStringLiteral("0"), QStringLiteral("1.5"), false, 0},
     };

@@ -113,6 +113,19 @@ TEST(SheetRows, BadCountsAndAddressesThrowAndChangeNothing)
     EXPECT_EQ(firstColumn(s), (QStringList{"r1", "r2", "r3", "r4"}));
 }
 
+// A unit name of 40,000 characters wraps to a fit height of about 72,000 pixels: the row
+// takes the tallest height a workbook holds, and the report goes on.
+TEST(SheetRows, HeightsBeyondWhatAWorkbookHoldsAreCapped)
+{
+    Sheet s = numberedSheet(1, 3);
+    s.setRowHeight(1, 72022);
+    s.setRowHeight(2, Sheet::MaxRowHeight);
+    s.setRowHeight(3, Sheet::MaxRowHeight - 1);
+    EXPECT_EQ(s.rowHeight(1), Sheet::MaxRowHeight);
+    EXPECT_EQ(s.rowHeight(2), Sheet::MaxRowHeight);
+    EXPECT_EQ(s.rowHeight(3), Sheet::MaxRowHeight - 1);
+}
+
 TEST(SheetRows, ErrorNamesTheCell)
 {
     Sheet s = numberedSheet(18, 7);

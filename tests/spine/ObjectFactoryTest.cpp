@@ -27,8 +27,14 @@ public:
         return E_NOINTERFACE;
     }
     int32_t _AddRef() override { return ++count; }
-    int32_t _Release() override { return --count; }
+    int32_t _Release() override
+    {
+        if (failRelease)
+            throw Exception(QStringLiteral("不能释放"));
+        return --count;
+    }
     int count = 1;
+    bool failRelease = false;
     virtual ~TCountedThing() = default;
 };
 
@@ -115,13 +121,34 @@ TEST(ObjectFactory, RegisteredVariablesAreClearedObjectsFirstLastRegisteredFirst
     EXPECT_EQ(other, &untouched);
 }
 
-TEST(ObjectFactory, AnswersOnlyForItsOwnInterface)
+// The last release runs in a reference's destructor: a failure to clear (here a registered
+// interface that cannot be released) must reach the application, not end the process.
+TEST(ObjectFactory, AFailedReleaseIsReportedThroughTheApplicationNotTheProcessEnd)
+{
+    InitRuntimeObjects();
+    QStringList messages;
+    Application->OnException = [&messages](TObject*, const QString& message) { messages << message; };
+    {
+        TCountedThing failing;
+        failing.failRelease = true;
+        IInterface* reference = &failing;
+        IObjectFactoryRef factory(new TObjectFactory);
+        factory->RegisterReference(&reference, rkInterface);
+    }
+    Application->OnException = nullptr;
+    EXPECT_EQ(messages, QStringList{QStringLiteral("指针操作失败！")});
+}
+
+TEST(ObjectFactory, AnswersForItsOwnInterfaceAndIInterface)
 {
     IObjectFactoryRef factory(new TObjectFactory);
+    for (const QUuid& iid : {IObjectFactory::IID, IID_IInterface}) {
+        void* out = nullptr;
+        EXPECT_EQ(factory->QueryInterface(iid, &out), S_OK);
+        ASSERT_EQ(out, static_cast<void*>(factory.get()));
+        static_cast<IObjectFactory*>(out)->_Release();
+    }
     void* out = nullptr;
-    EXPECT_EQ(factory->QueryInterface(IObjectFactory::IID, &out), S_OK);
-    ASSERT_EQ(out, static_cast<void*>(factory.get()));
-    static_cast<IObjectFactory*>(out)->_Release();
     EXPECT_EQ(factory->QueryInterface(QUuid::createUuid(), &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
 }

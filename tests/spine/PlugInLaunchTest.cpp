@@ -157,14 +157,27 @@ TEST_F(PlugInLaunch, AFailureWhileShowingPassesUnchangedAndTheWindowStaysCounted
     EXPECT_EQ(manager.released, QList<int32_t>{42});
 }
 
-TEST_F(PlugInLaunch, NamesOfClassesThatAreNotWindowsLeaveNothingRegistered)
+TEST_F(PlugInLaunch, NamesOfClassesThatAreNotWindowsMakeNothingAndReleaseNothing)
 {
-    EXPECT_EQ(show("TComponent", &context), 0);
-    EXPECT_EQ(show("TPersistent", &context), 0);
-    ASSERT_EQ(messages.size(), 2);
-    EXPECT_EQ(messages.at(0), QStringLiteral("类TComponent不是窗口类，不能显示！"));
-    EXPECT_EQ(messages.at(1), QStringLiteral("只能创建从TComponent继承过来的类的实例！"));
+    const char* const names[] = {"TComponent", "TForm", "TPersistent"};
+    const auto askForAll = [&] {
+        for (const char* name : names)
+            EXPECT_EQ(show(name, &context), 0) << name;
+    };
+    askForAll();
+    EXPECT_EQ(messages, (QStringList{QStringLiteral("类TComponent不是窗口类，不能显示！"),
+                                     QStringLiteral("类TForm不是窗口类，不能显示！"),
+                                     QStringLiteral("类TPersistent不是窗口类，不能显示！")}));
+    EXPECT_TRUE(manager.released.isEmpty()) << "the host heard of a window it never saw";
     EXPECT_EQ(Application->ComponentCount(), 0);
+
+    // With a window open the same: its reference stays the only one.
+    show("TfrmSpineChild", &context);
+    ASSERT_EQ(Windows().size(), 1);
+    askForAll();
+    EXPECT_EQ(Application->ComponentCount(), 1);
+    CloseAndSettle(Windows().first());
+    EXPECT_EQ(manager.released, QList<int32_t>{42});
 }
 
 TEST_F(PlugInLaunch, AModalWindowReturnsWhenClosedAndStaysRegistered)

@@ -40,6 +40,7 @@ struct TCalls {
     int allReleased = 0, beforeCreate = 0, created = 0, existing = 0;
     bool allow = true;
     bool throwInCreated = false;
+    bool freeInCreated = false;
 };
 TCalls GCalls;
 
@@ -63,8 +64,10 @@ protected:
             ++GCalls.beforeCreate;
             allow = GCalls.allow;
         };
-        manager->OnCreated = [](TResRefManager*, TObject*) {
+        manager->OnCreated = [](TResRefManager*, TObject* object) {
             ++GCalls.created;
+            if (GCalls.freeInCreated)
+                dynamic_cast<TComponent*>(object)->Free();
             if (GCalls.throwInCreated)
                 throw Exception(QStringLiteral("回调失败"));
         };
@@ -155,6 +158,18 @@ TEST_F(ResRefManager_, AFailingCallbackAfterCreationStillReturnsTheObject)
     EXPECT_EQ(manager->LookupResource(QStringLiteral("TResourceA")), made);
 }
 
+TEST_F(ResRefManager_, ACallbackThatFreesTheNewObjectGetsNoPointerBack)
+{
+    GCalls.freeInCreated = true;
+    for (const bool failing : {false, true}) {
+        GCalls.throwInCreated = failing;
+        EXPECT_EQ(manager->RequestResource(QStringLiteral("TResourceA"), true), nullptr) << failing;
+        EXPECT_EQ(manager->ResourceCount(), 0) << failing;
+        EXPECT_EQ(Application->ComponentCount(), 0) << failing;
+    }
+    EXPECT_EQ(messages, QStringList{QStringLiteral("回调失败")});
+}
+
 TEST_F(ResRefManager_, RemovingAnAbsentNameChangesNothing)
 {
     TObject* a = manager->RequestResource(QStringLiteral("TResourceA"), false);
@@ -189,15 +204,19 @@ TEST_F(ResRefManager_, ADyingComponentIsNeverHandedOut)
     TReentrant::manager = nullptr;   // the survivor goes quietly at tear-down
 }
 
-TEST_F(ResRefManager_, QueryInterfaceAnswersForTheManagerInterfaceOnly)
+TEST_F(ResRefManager_, QueryInterfaceAnswersForTheManagerInterfaceAndIInterface)
 {
-    void* out = nullptr;
-    EXPECT_EQ(manager->QueryInterface(IResRefManager::IID, &out), S_OK);
-    EXPECT_EQ(out, static_cast<void*>(static_cast<IResRefManager*>(manager)));
-    EXPECT_EQ(manager->RefCount(), 1);
-    manager->_Release();
-    EXPECT_EQ(GCalls.allReleased, 1);   // the count reached zero again
+    for (const QUuid& iid : {IResRefManager::IID, IID_IInterface}) {
+        void* out = nullptr;
+        EXPECT_EQ(manager->QueryInterface(iid, &out), S_OK);
+        EXPECT_EQ(out, static_cast<void*>(static_cast<IResRefManager*>(manager)));
+        EXPECT_EQ(manager->RefCount(), 1);
+        manager->_Release();
+    }
+    EXPECT_EQ(GCalls.allReleased, 2);   // the count reached zero again each time
+    void* out = manager;
     EXPECT_EQ(manager->QueryInterface(QUuid::createUuid(), &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
 }
 
 #include "ResRefManagerTest.moc"
