@@ -1,10 +1,24 @@
 // The print window as a user drives it: show, tree, types, fund natures, print, export.
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+
+#include "common/AppDataStorage.h"
+#include "common/gunFolder.h"
 
 #include "common/untDataBase.h"
 #include "common/untDemoDatabase.h"
@@ -53,7 +67,8 @@ protected:
         FHost = FOwnedHost.get();
         DBTEST_REQUIRE_READY(FHost->Database());
         FHost->SetLogin("105001", "0");
-        FSettings.Values = QStringList{"11=" + testsupport::SourceDir() + "/data/templates/"};
+        FSettings.Values = QStringList{"11=" + testsupport::SourceDir() + "/data/templates/",
+                                       "13=" + FSettingsDir.filePath("host.INI")};
         PubVariable()->HostSettings = &FSettings;
         PubVariable()->HostOptions->IndicatorType = 1;
         PubVariable()->Year = DemoYear;
@@ -82,6 +97,26 @@ protected:
         return unitName + QString::number(DemoYear) + "年国库集中支付改革" + FundLabelOf(fund) + "指标表";
     }
 
+    // Runs `answer` on the modal dialog that `action` opens (a print or preview dialog).
+    template <class Dialog>
+    static int WithDialog(const std::function<void()>& action, const std::function<void(Dialog*)>& answer)
+    {
+        int seen = 0;
+        std::function<void()> poll;
+        poll = [&] {
+            if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+                ++seen;
+                answer(dialog);
+            } else {
+                QTimer::singleShot(10, poll);
+            }
+        };
+        QTimer::singleShot(0, poll);
+        action();
+        return seen;
+    }
+
+    QTemporaryDir FSettingsDir;
     std::unique_ptr<TReportHost> FOwnedHost;
     TReportHost* FHost = nullptr;
     THostSettings FSettings;
@@ -296,6 +331,309 @@ TEST_P(PrintWindowTest, MissingTemplateIsReportedAndNothingExported)
     w->tbtnExcel->Click();
     EXPECT_EQ(boxes, 0);
     EXPECT_FALSE(QFileInfo::exists(empty.filePath("x.xls")));
+}
+
+// However a continuous run ends, the list shows the fund nature whose report is on screen:
+// the next single export or print writes what the user sees.
+TEST_P(PrintWindowTest, ContinuousRunsLeaveListAndSheetAgreeing)
+{
+    formstest::ExceptionRecorder errors;
+    FHost->SetLogin("113001", "0");
+    TbfrmTallyleaf* w = ShowWindow();
+    ASSERT_GE(w->cobMid->Count(), 3);
+    QTemporaryDir dir;
+    w->FolderPicker = [&](const QString&, QString& folder) {
+        folder = dir.path();
+        return true;
+    };
+    w->PrintHook = [](TCell5&, const QString&) { return true; };
+    Application->MessageBoxHook = [](const QString&, const QString&, int) { return IDOK; };
+    w->cbNum->SetChecked(true);
+    struct Run {
+        const char* name;
+        TToolButton* button;
+        int expectedItem;   // -1: the last
+    };
+    for (const Run& run : {Run{"export", w->tbtnExcel, 1}, Run{"print", w->tbnPrint, -1}}) {
+        w->cobMid->SetItemIndex(1);
+        w->cobMidChange(w->cobMid);
+        run.button->Click();
+        EXPECT_EQ(w->cobMid->ItemIndex(), run.expectedItem < 0 ? w->cobMid->Count() - 1 : run.expectedItem) << run.name;
+        EXPECT_EQ(w->cllBudget->Sheet().text(2, 1), ExpectedTitle("市卫生健康委员会本级", w->cobMid->Text())) << run.name;
+    }
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+}
+
+// Output commands stay off while there is no tree or no report to act on.
+TEST_P(PrintWindowTest, OutputStaysDisabledWithoutTreeOrReport)
+{
+    formstest::ExceptionRecorder errors;
+    FHost->SetLogin("999001", "0");   // no unit below the login unit's parent
+    TbfrmTallyleaf* w = ShowWindow();
+    ASSERT_EQ(errors.messages.size(), 1);
+    w->cobBType->SetItemIndex(0);
+    w->cobBTypeChange(w->cobBType);
+    for (bool enabled : {w->tbtnExcel->Enabled(), w->tbnPrintView->Enabled(), w->tbnPrint->Enabled(),
+                         w->EXCEL1->Enabled(), w->N4->Enabled(), w->N5->Enabled()})
+        EXPECT_FALSE(enabled);
+}
+
+// The top node's name is looked up; a look-up that fails or finds nothing is said, and
+// no report without a unit name can be printed.
+TEST_P(PrintWindowTest, FailedTopNodeNameIsSaid)
+{
+    struct Case {
+        const char* name;
+        const char* sql;
+        const char* said;
+    };
+    for (const Case& c : {Case{"unit missing", "delete from pubdept where eid='105'", "105"},
+                          Case{"query fails", "alter table pubdept rename to pubdept_gone", "pubdept"}}) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        FOwnedHost.reset();   // a fresh demo database for each case
+        SetUp();
+        TbfrmTallyleaf* w = ShowWindow();
+        FHost->Exec(c.sql);
+        formstest::ExceptionRecorder errors;
+        w->trvList->SetSelected(w->trvList->Items()->GetFirstNode());
+        ASSERT_EQ(errors.messages.size(), 1);
+        EXPECT_TRUE(errors.messages[0].contains(c.said)) << errors.messages[0].toStdString();
+        EXPECT_FALSE(w->tbnPrint->Enabled() || w->tbtnExcel->Enabled() || w->N4->Enabled());
+        w->cobBTypeChange(w->cobBType);   // nor does the next report of that selection come out nameless
+        EXPECT_EQ(errors.messages.size(), 2);
+        EXPECT_FALSE(w->tbnPrint->Enabled());
+    }
+}
+
+// Without a printer the print dialog prints to a PDF file: it proposes the export's name in
+// the folder last printed to, asks (once, in the window's words) before replacing a file, and
+// remembers the folder.
+TEST_P(PrintWindowTest, PrintWithoutPrinterProposesTheReportNameAndAsksBeforeReplacing)
+{
+    if (TCell5::PrinterInstalled())
+        GTEST_SKIP() << "this machine has a printer";
+    formstest::ExceptionRecorder errors;
+    QTemporaryDir dir;
+    WriteSetting("TbfrmTallyleaf", "PrintFolder", dir.path(), 1);
+    TbfrmTallyleaf* w = ShowWindow();
+    const QString expected = dir.filePath("市财政局本级2024年国库集中支付改革预算数" + w->cobMid->Text() + "指标表.pdf");
+    QStringList boxes;
+    int answer = IDNO;
+    Application->MessageBoxHook = [&](const QString& text, const QString&, int flags) {
+        boxes << text + "|" + QString::number(flags);
+        return answer;
+    };
+    // How the dialog is left: its OK button as a person clicks it (a dialog still open
+    // afterwards is closed), accept() as a program confirms it, or another file typed in.
+    enum Leave { ClickOk, Accept };
+    QString proposed;
+    auto print = [&](Leave leave, const QString& file = QString()) {
+        return WithDialog<QPrintDialog>([&] { w->tbnPrint->Click(); }, [&](QPrintDialog* d) {
+            proposed = d->printer()->outputFileName();
+            if (!file.isEmpty())
+                d->findChild<QLineEdit*>("filename")->setText(file);
+            if (leave == Accept)
+                return d->accept();
+            QTimer::singleShot(100, d, [d] { d->reject(); });
+            d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+    };
+    ASSERT_EQ(print(ClickOk), 1);
+    EXPECT_EQ(proposed, expected);
+    ASSERT_GT(QFileInfo(expected).size(), 0);
+    EXPECT_TRUE(boxes.isEmpty());
+    const QString question = "文件" + expected + "已存在，是否替换？|" + QString::number(MB_YESNO | MB_ICONQUESTION);
+    QFile(expected).resize(0);
+    for (Leave leave : {ClickOk, Accept}) {   // "no" keeps the file
+        boxes.clear();
+        ASSERT_EQ(print(leave), 1);
+        EXPECT_EQ(boxes, QStringList{question}) << leave;
+        EXPECT_EQ(QFileInfo(expected).size(), 0) << leave;
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
+    answer = IDYES;
+    ASSERT_EQ(print(Accept), 1);
+    EXPECT_GT(QFileInfo(expected).size(), 0);
+    QTemporaryDir other;
+    ASSERT_EQ(print(Accept, other.filePath("别的名字.pdf")), 1);
+    EXPECT_TRUE(QFileInfo::exists(other.filePath("别的名字.pdf")));
+    EXPECT_EQ(ReadSetting("TbfrmTallyleaf", "PrintFolder", 1), other.path());
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+}
+
+// Without a printer a continuous print asks for a folder once and writes one PDF file per
+// fund nature, named by it; fund nature names that are no file names are made safe.
+TEST_P(PrintWindowTest, ContinuousPrintWithoutPrinterWritesOneFilePerFundIntoOneFolder)
+{
+    if (TCell5::PrinterInstalled())
+        GTEST_SKIP() << "this machine has a printer";
+    FHost->Exec("update pubmoneykind set mname='一般预算/专项资金' where mid='11'");
+    FHost->Exec("update pubmoneykind set mname='财政专户\\管理资金' where mid='21'");
+    FHost->SetLogin("113001", "0");
+    formstest::ExceptionRecorder errors;
+    TbfrmTallyleaf* w = ShowWindow();
+    QTemporaryDir dir;
+    QString target = dir.path();
+    int asked = 0;
+    w->FolderPicker = [&](const QString& title, QString& folder) {
+        ++asked;
+        EXPECT_EQ(title, "请选择保存路径");
+        folder = target;
+        return true;
+    };
+    QStringList boxes;
+    Application->MessageBoxHook = [&](const QString& text, const QString&, int) {
+        boxes << text;
+        return IDNO;
+    };
+    w->cbNum->SetChecked(true);
+    w->tbnPrint->Click();
+    QStringList expected;
+    for (const QString& fund : w->cobMid->Items())
+        expected << SafeFileName("2024年国库集中支付改革预算数" + fund + "指标表.pdf");
+    expected.sort();
+    QStringList written = QDir(dir.path()).entryList(QDir::Files);
+    written.sort();
+    EXPECT_EQ(written, expected);
+    EXPECT_TRUE(written.join('|').contains("一般预算_专项资金") && written.join('|').contains("财政专户_管理资金"))
+        << written.join('|').toStdString();
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(boxes.isEmpty());
+    // Again into the same folder: one question for the files there, and "no" writes nothing.
+    const QDateTime first = QFileInfo(dir.filePath(expected[0])).lastModified();
+    w->tbnPrint->Click();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].startsWith("文件") && boxes[0].endsWith("已存在，是否替换？"));
+    EXPECT_EQ(QFileInfo(dir.filePath(expected[0])).lastModified(), first);
+    // The continuous export takes the same names.
+    QTemporaryDir workbooks;
+    target = workbooks.path();
+    w->tbtnExcel->Click();
+    for (QString name : expected)
+        EXPECT_TRUE(QFileInfo::exists(workbooks.filePath(name.replace(".pdf", ".xls")))) << name.toStdString();
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+}
+
+// The page text "共&S页第&P页" is the window's, whatever the template holds; the preview shows
+// the sheet on screen only, with "连续打印" ticked too.
+TEST_P(PrintWindowTest, PrintAndPreviewCarryThePageTextAndPreviewShowsTheSheetOnScreen)
+{
+    QTemporaryDir templates;
+    for (const QString& name : QDir(testsupport::SourceDir() + "/data/templates").entryList({"*.cll"})) {
+        QFile in(testsupport::SourceDir() + "/data/templates/" + name);
+        QFile out(templates.filePath(name));
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
+        for (const QByteArray& line : in.readAll().split('\n'))
+            if (!line.startsWith("page-text"))
+                out.write(line + '\n');
+    }
+    FSettings.Values[0] = "11=" + templates.path() + "/";
+    FHost->SetLogin("113001", "0");
+    formstest::ExceptionRecorder errors;
+    TbfrmTallyleaf* w = ShowWindow();
+    ASSERT_TRUE(w->cllBudget->Sheet().pageSetup().textMiddle.isEmpty()) << "the template copy has no page text";
+    w->cobMid->SetItemIndex(1);
+    w->cobMidChange(w->cobMid);
+    const QString title = w->cllBudget->Sheet().text(2, 1);
+    w->cbNum->SetChecked(true);
+    QStringList pageTexts;
+    const int previews = WithDialog<QPrintPreviewDialog>([&] { w->tbnPrintView->Click(); }, [&](QPrintPreviewDialog* d) {
+        pageTexts << w->cllBudget->Sheet().pageSetup().textMiddle;
+        d->reject();
+    });
+    EXPECT_EQ(previews, 1);
+    EXPECT_EQ(w->cobMid->ItemIndex(), 1);
+    EXPECT_EQ(w->cllBudget->Sheet().text(2, 1), title);
+    w->PrintHook = [&](TCell5& sheet, const QString&) {
+        pageTexts << sheet.Sheet().pageSetup().textMiddle;
+        return true;
+    };
+    w->tbnPrint->Click();
+    EXPECT_EQ(pageTexts.size(), 1 + w->cobMid->Count());
+    for (const QString& text : pageTexts)
+        EXPECT_EQ(text, "共&S页第&P页");
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+}
+
+// The window fills the frame's client area the first time, and opens again as it was left:
+// size, maximised state and tree width, kept in its own section of the settings file.
+TEST_P(PrintWindowTest, WindowOpensFillingTheFrameThenAsItWasLeft)
+{
+    FMdi.form()->SetBounds(0, 0, 1600, 1000);
+    QCoreApplication::processEvents();
+    auto subWindow = [](TbfrmTallyleaf* w) { return qobject_cast<QMdiSubWindow*>(w->WindowWidget()); };
+    TbfrmTallyleaf* w = ShowWindow();
+    QMdiArea* area = subWindow(w)->mdiArea();
+    EXPECT_EQ(subWindow(w)->geometry(), area->viewport()->rect());
+    struct Left {
+        QSize size;
+        bool maximized;
+        int treeWidth;
+    };
+    for (const Left& left : {Left{{900, 640}, false, 260}, Left{{1000, 700}, true, 300}}) {
+        w->SetBounds(10, 10, left.size.width(), left.size.height());
+        w->pnlLeft->SetWidth(left.treeWidth);
+        w->SetWindowState(left.maximized ? wsMaximized : wsNormal);
+        w->Free();
+        FForm = nullptr;
+        w = ShowWindow();
+        EXPECT_EQ(w->WindowState(), left.maximized ? wsMaximized : wsNormal);
+        EXPECT_EQ(QSize(w->Width(), w->Height()), left.size);
+        EXPECT_EQ(w->pnlLeft->Width(), left.treeWidth);
+        w->SetWindowState(wsNormal);
+    }
+    EXPECT_EQ(ReadSetting("TbfrmTallyleaf", "TreeWidth", 1), "300");
+}
+
+// Tab follows the work (tree, type, fund nature, sheet, "连续打印"); Ctrl+E exports and
+// Ctrl+P prints, the menus as designed.
+TEST_P(PrintWindowTest, KeyboardFollowsTheWork)
+{
+    formstest::ExceptionRecorder errors;
+    TbfrmTallyleaf* w = ShowWindow();
+    FMdi.form()->Widget()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(FMdi.form()->Widget()));
+    w->trvList->Handle()->setFocus();
+    QList<QWidget*> visited;
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget();
+    }
+    EXPECT_EQ(visited, (QList<QWidget*>{w->cobBType->Handle(), w->cobMid->Handle(), w->cllBudget->Handle(),
+                                          w->cbNum->Handle()}));
+    int exports = 0;
+    Application->DialogHook = [&](TCommonDialog*) {
+        ++exports;
+        return false;
+    };
+    int prints = 0;
+    w->PrintHook = [&](TCell5&, const QString&) {
+        ++prints;
+        return true;
+    };
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::ControlModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(exports, 1);
+    EXPECT_EQ(prints, 1);
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+}
+
+// File names made from data stay one name in the chosen folder.
+TEST(SafeFileNameTest, SeparatorsControlsAndLeadingDotsAreReplaced)
+{
+    const std::pair<QString, QString> cases[] = {
+        {"2024年一般预算/专项资金指标表.xls", "2024年一般预算_专项资金指标表.xls"},
+        {"a\\b", "a_b"},
+        {"..", "__"},
+        {"../x.pdf", "___x.pdf"},
+        {".隐藏.pdf", "_隐藏.pdf"},
+        {"行\t尾\n\x7f", "行_尾__"},
+        {"市财政局2024年指标表.xls", "市财政局2024年指标表.xls"},
+        {"a..b.pdf", "a..b.pdf"},
+    };
+    for (const auto& [name, safe] : cases)
+        EXPECT_EQ(SafeFileName(name), safe) << name.toStdString();
 }
 
 // The designed layout as the form resource gives it: captions, pictures, shortcuts, what
