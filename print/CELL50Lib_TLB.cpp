@@ -44,7 +44,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         auto* box = event->type() == QEvent::Polish ? qobject_cast<QMessageBox*>(watched) : nullptr;
-        auto* dialog = box ? qobject_cast<QPrintDialog*>(box->parentWidget()) : nullptr;
+        QWidget* dialog = box ? box->parentWidget() : nullptr;
+        while (dialog && !qobject_cast<QPrintDialog*>(dialog))
+            dialog = dialog->parentWidget();
         const auto* edit = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("filename")) : nullptr;
         if (!edit || box->standardButtons() != (QMessageBox::Yes | QMessageBox::No))
             return false;

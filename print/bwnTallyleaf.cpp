@@ -271,10 +271,12 @@ void TbfrmTallyleaf::cobBTypeChange(TObject* Sender)
 
 void TbfrmTallyleaf::cobMidChange(TObject* Sender)
 {
+    // The commands follow the list, as after its refill; a run without a fund nature
+    // chosen (a headless one) still reports every fund nature.
     CallHandlerSafely(Sender, [this] {
         EnableOutput(false);
         ShowReport();
-        EnableOutput(!cobMid->Text().isEmpty());
+        EnableOutput(cobMid->Count() > 0);
     });
 }
 

@@ -10,6 +10,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -19,7 +20,6 @@
 
 #include "common/AppDataStorage.h"
 #include "common/gunFolder.h"
-
 #include "common/untDataBase.h"
 #include "common/untDemoDatabase.h"
 #include "plugin/PlugInGlobals.h"
@@ -72,6 +72,10 @@ protected:
         PubVariable()->HostSettings = &FSettings;
         PubVariable()->HostOptions->IndicatorType = 1;
         PubVariable()->Year = DemoYear;
+        Application->MessageBoxHook = [this](const QString& text, const QString&, int) {
+            FBoxes << text;
+            return FAnswer;
+        };
     }
 
     void TearDown() override
@@ -116,7 +120,28 @@ protected:
         return seen;
     }
 
+    static bool AnyOutputEnabled(const TbfrmTallyleaf* w)
+    {
+        return w->tbtnExcel->Enabled() || w->tbnPrintView->Enabled() || w->tbnPrint->Enabled() ||
+               w->EXCEL1->Enabled() || w->N4->Enabled() || w->N5->Enabled();
+    }
+
+    // The folder picker answers with FFolder and counts the questions.
+    void AnswerFolders(TbfrmTallyleaf* w, const QString& folder)
+    {
+        FFolder = folder;
+        w->FolderPicker = [this](const QString&, QString& chosen) {
+            ++FFolderAsks;
+            chosen = FFolder;
+            return true;
+        };
+    }
+
     QTemporaryDir FSettingsDir;
+    QString FFolder;
+    int FFolderAsks = 0;
+    QStringList FBoxes;   // message box texts, answered with FAnswer
+    int FAnswer = IDOK;
     std::unique_ptr<TReportHost> FOwnedHost;
     TReportHost* FHost = nullptr;
     THostSettings FSettings;
@@ -157,9 +182,7 @@ TEST_P(PrintWindowTest, TypeWithoutFundsDisablesEveryOutputCommand)
     w->cobBTypeChange(w->cobBType);
     EXPECT_EQ(w->BType(), "0");
     EXPECT_EQ(w->cobMid->Count(), 0);
-    for (bool enabled : {w->tbtnExcel->Enabled(), w->tbnPrintView->Enabled(), w->tbnPrint->Enabled(),
-                         w->EXCEL1->Enabled(), w->N4->Enabled(), w->N5->Enabled()})
-        EXPECT_FALSE(enabled);
+    EXPECT_FALSE(AnyOutputEnabled(w));
     PubVariable()->Year = DemoYear;
     w->cobBType->SetItemIndex(1);
     w->cobBTypeChange(w->cobBType);
@@ -342,29 +365,21 @@ TEST_P(PrintWindowTest, ContinuousRunsLeaveListAndSheetAgreeing)
     TbfrmTallyleaf* w = ShowWindow();
     ASSERT_GE(w->cobMid->Count(), 3);
     QTemporaryDir dir;
-    w->FolderPicker = [&](const QString&, QString& folder) {
-        folder = dir.path();
-        return true;
-    };
+    AnswerFolders(w, dir.path());
     w->PrintHook = [](TCell5&, const QString&) { return true; };
-    Application->MessageBoxHook = [](const QString&, const QString&, int) { return IDOK; };
     w->cbNum->SetChecked(true);
-    struct Run {
-        const char* name;
-        TToolButton* button;
-        int expectedItem;   // -1: the last
-    };
-    for (const Run& run : {Run{"export", w->tbtnExcel, 1}, Run{"print", w->tbnPrint, -1}}) {
+    // The export leaves the chosen fund nature on screen, the print the last one it printed.
+    for (auto [button, item] : {std::pair{w->tbtnExcel, 1}, std::pair{w->tbnPrint, w->cobMid->Count() - 1}}) {
         w->cobMid->SetItemIndex(1);
         w->cobMidChange(w->cobMid);
-        run.button->Click();
-        EXPECT_EQ(w->cobMid->ItemIndex(), run.expectedItem < 0 ? w->cobMid->Count() - 1 : run.expectedItem) << run.name;
-        EXPECT_EQ(w->cllBudget->Sheet().text(2, 1), ExpectedTitle("市卫生健康委员会本级", w->cobMid->Text())) << run.name;
+        button->Click();
+        EXPECT_EQ(w->cobMid->ItemIndex(), item);
+        EXPECT_EQ(w->cllBudget->Sheet().text(2, 1), ExpectedTitle("市卫生健康委员会本级", w->cobMid->Text()));
     }
     EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
 }
 
-// Output commands stay off while there is no tree or no report to act on.
+// Output commands stay off while there is no tree, or no report without a unit name, to act on.
 TEST_P(PrintWindowTest, OutputStaysDisabledWithoutTreeOrReport)
 {
     formstest::ExceptionRecorder errors;
@@ -373,42 +388,34 @@ TEST_P(PrintWindowTest, OutputStaysDisabledWithoutTreeOrReport)
     ASSERT_EQ(errors.messages.size(), 1);
     w->cobBType->SetItemIndex(0);
     w->cobBTypeChange(w->cobBType);
-    for (bool enabled : {w->tbtnExcel->Enabled(), w->tbnPrintView->Enabled(), w->tbnPrint->Enabled(),
-                         w->EXCEL1->Enabled(), w->N4->Enabled(), w->N5->Enabled()})
-        EXPECT_FALSE(enabled);
+    EXPECT_FALSE(AnyOutputEnabled(w));
 }
 
-// The top node's name is looked up; a look-up that fails or finds nothing is said, and
-// no report without a unit name can be printed.
+// The top node's unit name is looked up; a look-up that fails or finds nothing is said, for
+// this report and the next of that selection, and nothing nameless can be printed.
 TEST_P(PrintWindowTest, FailedTopNodeNameIsSaid)
 {
-    struct Case {
-        const char* name;
-        const char* sql;
-        const char* said;
-    };
-    for (const Case& c : {Case{"unit missing", "delete from pubdept where eid='105'", "105"},
-                          Case{"query fails", "alter table pubdept rename to pubdept_gone", "pubdept"}}) {
-        SCOPED_TRACE(c.name);
+    for (auto [sql, said] : {std::pair{"delete from pubdept where eid='105'", "105"},
+                             std::pair{"alter table pubdept rename to pubdept_gone", "pubdept"}}) {
+        SCOPED_TRACE(sql);
         TearDown();
         FOwnedHost.reset();   // a fresh demo database for each case
         SetUp();
         TbfrmTallyleaf* w = ShowWindow();
-        FHost->Exec(c.sql);
+        FHost->Exec(sql);
         formstest::ExceptionRecorder errors;
         w->trvList->SetSelected(w->trvList->Items()->GetFirstNode());
-        ASSERT_EQ(errors.messages.size(), 1);
-        EXPECT_TRUE(errors.messages[0].contains(c.said)) << errors.messages[0].toStdString();
-        EXPECT_FALSE(w->tbnPrint->Enabled() || w->tbtnExcel->Enabled() || w->N4->Enabled());
-        w->cobBTypeChange(w->cobBType);   // nor does the next report of that selection come out nameless
-        EXPECT_EQ(errors.messages.size(), 2);
-        EXPECT_FALSE(w->tbnPrint->Enabled());
+        w->cobBTypeChange(w->cobBType);
+        ASSERT_EQ(errors.messages.size(), 2);
+        EXPECT_TRUE(errors.messages[0].contains(said) && errors.messages[1] == errors.messages[0])
+            << errors.messages.join('\n').toStdString();
+        EXPECT_FALSE(AnyOutputEnabled(w));
     }
 }
 
 // Without a printer the print dialog prints to a PDF file: it proposes the export's name in
-// the folder last printed to, asks (once, in the window's words) before replacing a file, and
-// remembers the folder.
+// the folder last printed to, asks (once, in the window's words) before replacing a file,
+// whether a person clicks its OK button or a program accepts it, and remembers the folder.
 TEST_P(PrintWindowTest, PrintWithoutPrinterProposesTheReportNameAndAsksBeforeReplacing)
 {
     if (TCell5::PrinterInstalled())
@@ -418,52 +425,43 @@ TEST_P(PrintWindowTest, PrintWithoutPrinterProposesTheReportNameAndAsksBeforeRep
     WriteSetting("TbfrmTallyleaf", "PrintFolder", dir.path(), 1);
     TbfrmTallyleaf* w = ShowWindow();
     const QString expected = dir.filePath("市财政局本级2024年国库集中支付改革预算数" + w->cobMid->Text() + "指标表.pdf");
-    QStringList boxes;
-    int answer = IDNO;
-    Application->MessageBoxHook = [&](const QString& text, const QString&, int flags) {
-        boxes << text + "|" + QString::number(flags);
-        return answer;
-    };
-    // How the dialog is left: its OK button as a person clicks it (a dialog still open
-    // afterwards is closed), accept() as a program confirms it, or another file typed in.
-    enum Leave { ClickOk, Accept };
     QString proposed;
-    auto print = [&](Leave leave, const QString& file = QString()) {
+    auto print = [&](bool clickOk, const QString& file = QString()) {
         return WithDialog<QPrintDialog>([&] { w->tbnPrint->Click(); }, [&](QPrintDialog* d) {
             proposed = d->printer()->outputFileName();
             if (!file.isEmpty())
                 d->findChild<QLineEdit*>("filename")->setText(file);
-            if (leave == Accept)
+            if (!clickOk)
                 return d->accept();
-            QTimer::singleShot(100, d, [d] { d->reject(); });
+            QTimer::singleShot(100, d, [d] { d->reject(); });   // still open after a "no"
             d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
         });
     };
-    ASSERT_EQ(print(ClickOk), 1);
+    ASSERT_EQ(print(true), 1);
     EXPECT_EQ(proposed, expected);
     ASSERT_GT(QFileInfo(expected).size(), 0);
-    EXPECT_TRUE(boxes.isEmpty());
-    const QString question = "文件" + expected + "已存在，是否替换？|" + QString::number(MB_YESNO | MB_ICONQUESTION);
+    EXPECT_TRUE(FBoxes.isEmpty());
     QFile(expected).resize(0);
-    for (Leave leave : {ClickOk, Accept}) {   // "no" keeps the file
-        boxes.clear();
-        ASSERT_EQ(print(leave), 1);
-        EXPECT_EQ(boxes, QStringList{question}) << leave;
-        EXPECT_EQ(QFileInfo(expected).size(), 0) << leave;
-        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    FAnswer = IDNO;
+    for (bool clickOk : {true, false}) {
+        FBoxes.clear();
+        ASSERT_EQ(print(clickOk), 1);
+        EXPECT_EQ(FBoxes, QStringList{"文件" + expected + "已存在，是否替换？"}) << clickOk;
+        EXPECT_EQ(QFileInfo(expected).size(), 0) << clickOk;
     }
-    answer = IDYES;
-    ASSERT_EQ(print(Accept), 1);
+    FAnswer = IDYES;
+    ASSERT_EQ(print(false), 1);
     EXPECT_GT(QFileInfo(expected).size(), 0);
     QTemporaryDir other;
-    ASSERT_EQ(print(Accept, other.filePath("别的名字.pdf")), 1);
+    ASSERT_EQ(print(false, other.filePath("别的名字.pdf")), 1);
     EXPECT_TRUE(QFileInfo::exists(other.filePath("别的名字.pdf")));
     EXPECT_EQ(ReadSetting("TbfrmTallyleaf", "PrintFolder", 1), other.path());
     EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
 }
 
 // Without a printer a continuous print asks for a folder once and writes one PDF file per
-// fund nature, named by it; fund nature names that are no file names are made safe.
+// fund nature, named as the continuous export names its workbooks; fund nature names that
+// are no file names are made safe for both.
 TEST_P(PrintWindowTest, ContinuousPrintWithoutPrinterWritesOneFilePerFundIntoOneFolder)
 {
     if (TCell5::PrinterInstalled())
@@ -473,45 +471,34 @@ TEST_P(PrintWindowTest, ContinuousPrintWithoutPrinterWritesOneFilePerFundIntoOne
     FHost->SetLogin("113001", "0");
     formstest::ExceptionRecorder errors;
     TbfrmTallyleaf* w = ShowWindow();
-    QTemporaryDir dir;
-    QString target = dir.path();
-    int asked = 0;
-    w->FolderPicker = [&](const QString& title, QString& folder) {
-        ++asked;
-        EXPECT_EQ(title, "请选择保存路径");
-        folder = target;
-        return true;
-    };
-    QStringList boxes;
-    Application->MessageBoxHook = [&](const QString& text, const QString&, int) {
-        boxes << text;
-        return IDNO;
-    };
+    QTemporaryDir pdfs, workbooks;
+    AnswerFolders(w, pdfs.path());
     w->cbNum->SetChecked(true);
     w->tbnPrint->Click();
     QStringList expected;
     for (const QString& fund : w->cobMid->Items())
-        expected << SafeFileName("2024年国库集中支付改革预算数" + fund + "指标表.pdf");
-    expected.sort();
-    QStringList written = QDir(dir.path()).entryList(QDir::Files);
-    written.sort();
-    EXPECT_EQ(written, expected);
-    EXPECT_TRUE(written.join('|').contains("一般预算_专项资金") && written.join('|').contains("财政专户_管理资金"))
-        << written.join('|').toStdString();
-    EXPECT_EQ(asked, 1);
-    EXPECT_TRUE(boxes.isEmpty());
-    // Again into the same folder: one question for the files there, and "no" writes nothing.
-    const QDateTime first = QFileInfo(dir.filePath(expected[0])).lastModified();
+        expected << "2024年国库集中支付改革预算数" + QString(fund).replace(QRegularExpression("[/\\\\]"), "_") + "指标表";
+    const auto written = [&](const QTemporaryDir& dir, const QString& ext) {
+        QStringList names;
+        for (const QString& name : expected)
+            if (QFileInfo::exists(dir.filePath(name + ext)))
+                names << name;
+        return names;
+    };
+    EXPECT_EQ(written(pdfs, ".pdf"), expected);
+    EXPECT_EQ(QDir(pdfs.path()).entryList(QDir::Files).size(), expected.size());
+    EXPECT_EQ(FFolderAsks, 1);
+    EXPECT_TRUE(FBoxes.isEmpty());
+    // Again: one question for the files there, and "no" writes nothing.
+    FAnswer = IDNO;
+    const QDateTime first = QFileInfo(pdfs.filePath(expected[0] + ".pdf")).lastModified();
     w->tbnPrint->Click();
-    ASSERT_EQ(boxes.size(), 1);
-    EXPECT_TRUE(boxes[0].startsWith("文件") && boxes[0].endsWith("已存在，是否替换？"));
-    EXPECT_EQ(QFileInfo(dir.filePath(expected[0])).lastModified(), first);
-    // The continuous export takes the same names.
-    QTemporaryDir workbooks;
-    target = workbooks.path();
+    ASSERT_EQ(FBoxes.size(), 1);
+    EXPECT_TRUE(FBoxes[0].contains(pdfs.filePath(expected[0] + ".pdf")) && FBoxes[0].endsWith("已存在，是否替换？"));
+    EXPECT_EQ(QFileInfo(pdfs.filePath(expected[0] + ".pdf")).lastModified(), first);
+    FFolder = workbooks.path();
     w->tbtnExcel->Click();
-    for (QString name : expected)
-        EXPECT_TRUE(QFileInfo::exists(workbooks.filePath(name.replace(".pdf", ".xls")))) << name.toStdString();
+    EXPECT_EQ(written(workbooks, ".xls"), expected);
     EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
 }
 
@@ -520,13 +507,11 @@ TEST_P(PrintWindowTest, ContinuousPrintWithoutPrinterWritesOneFilePerFundIntoOne
 TEST_P(PrintWindowTest, PrintAndPreviewCarryThePageTextAndPreviewShowsTheSheetOnScreen)
 {
     QTemporaryDir templates;
-    for (const QString& name : QDir(testsupport::SourceDir() + "/data/templates").entryList({"*.cll"})) {
-        QFile in(testsupport::SourceDir() + "/data/templates/" + name);
-        QFile out(templates.filePath(name));
+    const QString source = testsupport::SourceDir() + "/data/templates/";
+    for (const QString& name : QDir(source).entryList({"*.cll"})) {
+        QFile in(source + name), out(templates.filePath(name));
         ASSERT_TRUE(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
-        for (const QByteArray& line : in.readAll().split('\n'))
-            if (!line.startsWith("page-text"))
-                out.write(line + '\n');
+        out.write(in.readAll().replace("page-text", "# page-text"));
     }
     FSettings.Values[0] = "11=" + templates.path() + "/";
     FHost->SetLogin("113001", "0");
@@ -545,14 +530,9 @@ TEST_P(PrintWindowTest, PrintAndPreviewCarryThePageTextAndPreviewShowsTheSheetOn
     EXPECT_EQ(previews, 1);
     EXPECT_EQ(w->cobMid->ItemIndex(), 1);
     EXPECT_EQ(w->cllBudget->Sheet().text(2, 1), title);
-    w->PrintHook = [&](TCell5& sheet, const QString&) {
-        pageTexts << sheet.Sheet().pageSetup().textMiddle;
-        return true;
-    };
+    w->PrintHook = [&](TCell5& sheet, const QString&) { pageTexts << sheet.Sheet().pageSetup().textMiddle; return true; };
     w->tbnPrint->Click();
-    EXPECT_EQ(pageTexts.size(), 1 + w->cobMid->Count());
-    for (const QString& text : pageTexts)
-        EXPECT_EQ(text, "共&S页第&P页");
+    EXPECT_EQ(pageTexts, QStringList(1 + w->cobMid->Count(), "共&S页第&P页"));
     EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
 }
 
@@ -562,25 +542,18 @@ TEST_P(PrintWindowTest, WindowOpensFillingTheFrameThenAsItWasLeft)
 {
     FMdi.form()->SetBounds(0, 0, 1600, 1000);
     QCoreApplication::processEvents();
-    auto subWindow = [](TbfrmTallyleaf* w) { return qobject_cast<QMdiSubWindow*>(w->WindowWidget()); };
     TbfrmTallyleaf* w = ShowWindow();
-    QMdiArea* area = subWindow(w)->mdiArea();
-    EXPECT_EQ(subWindow(w)->geometry(), area->viewport()->rect());
-    struct Left {
-        QSize size;
-        bool maximized;
-        int treeWidth;
-    };
-    for (const Left& left : {Left{{900, 640}, false, 260}, Left{{1000, 700}, true, 300}}) {
-        w->SetBounds(10, 10, left.size.width(), left.size.height());
-        w->pnlLeft->SetWidth(left.treeWidth);
-        w->SetWindowState(left.maximized ? wsMaximized : wsNormal);
+    const auto* sub = qobject_cast<QMdiSubWindow*>(w->WindowWidget());
+    EXPECT_EQ(sub->geometry(), sub->mdiArea()->viewport()->rect());
+    for (auto [size, maximized, treeWidth] : {std::tuple{QSize(900, 640), false, 260}, {QSize(1000, 700), true, 300}}) {
+        w->SetBounds(10, 10, size.width(), size.height());
+        w->pnlLeft->SetWidth(treeWidth);
+        w->SetWindowState(maximized ? wsMaximized : wsNormal);
         w->Free();
-        FForm = nullptr;
         w = ShowWindow();
-        EXPECT_EQ(w->WindowState(), left.maximized ? wsMaximized : wsNormal);
-        EXPECT_EQ(QSize(w->Width(), w->Height()), left.size);
-        EXPECT_EQ(w->pnlLeft->Width(), left.treeWidth);
+        EXPECT_EQ(w->WindowState(), maximized ? wsMaximized : wsNormal);
+        EXPECT_EQ(QSize(w->Width(), w->Height()), size);
+        EXPECT_EQ(w->pnlLeft->Width(), treeWidth);
         w->SetWindowState(wsNormal);
     }
     EXPECT_EQ(ReadSetting("TbfrmTallyleaf", "TreeWidth", 1), "300");
@@ -602,16 +575,9 @@ TEST_P(PrintWindowTest, KeyboardFollowsTheWork)
     }
     EXPECT_EQ(visited, (QList<QWidget*>{w->cobBType->Handle(), w->cobMid->Handle(), w->cllBudget->Handle(),
                                           w->cbNum->Handle()}));
-    int exports = 0;
-    Application->DialogHook = [&](TCommonDialog*) {
-        ++exports;
-        return false;
-    };
-    int prints = 0;
-    w->PrintHook = [&](TCell5&, const QString&) {
-        ++prints;
-        return true;
-    };
+    int exports = 0, prints = 0;
+    Application->DialogHook = [&](TCommonDialog*) { ++exports; return false; };   // the save dialog, cancelled
+    w->PrintHook = [&](TCell5&, const QString&) { ++prints; return true; };
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::ControlModifier);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::ControlModifier);
     EXPECT_EQ(exports, 1);
@@ -622,18 +588,10 @@ TEST_P(PrintWindowTest, KeyboardFollowsTheWork)
 // File names made from data stay one name in the chosen folder.
 TEST(SafeFileNameTest, SeparatorsControlsAndLeadingDotsAreReplaced)
 {
-    const std::pair<QString, QString> cases[] = {
-        {"2024年一般预算/专项资金指标表.xls", "2024年一般预算_专项资金指标表.xls"},
-        {"a\\b", "a_b"},
-        {"..", "__"},
-        {"../x.pdf", "___x.pdf"},
-        {".隐藏.pdf", "_隐藏.pdf"},
-        {"行\t尾\n\x7f", "行_尾__"},
-        {"市财政局2024年指标表.xls", "市财政局2024年指标表.xls"},
-        {"a..b.pdf", "a..b.pdf"},
-    };
-    for (const auto& [name, safe] : cases)
-        EXPECT_EQ(SafeFileName(name), safe) << name.toStdString();
+    for (auto [name, safe] : {std::pair{"2024年一般预算/专项资金指标表.xls", "2024年一般预算_专项资金指标表.xls"},
+                              {"a\\b", "a_b"}, {"..", "__"}, {"../x.pdf", "___x.pdf"}, {".隐藏.pdf", "_隐藏.pdf"},
+                              {"行\t尾\n\x7f", "行_尾__"}, {"a..b.pdf", "a..b.pdf"}})
+        EXPECT_EQ(SafeFileName(name), QString(safe)) << name;
 }
 
 // The designed layout as the form resource gives it: captions, pictures, shortcuts, what
