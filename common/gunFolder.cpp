@@ -109,3 +109,14 @@ bool BrowseForFolder(const QString& ATitle, const QString& ARoot, QString& AFold
     AFolder = QDir::cleanPath(QFileInfo(dialog.Chosen()).absoluteFilePath());
     return true;
 }
+
+QString SafeFileName(const QString& name)
+{
+    QString safe = name;
+    for (QChar& c : safe)
+        if (c == u'/' || c == u'\\' || c.category() == QChar::Other_Control)
+            c = u'_';
+    for (qsizetype i = 0; i < safe.size() && safe[i] == u'.'; ++i)
+        safe[i] = u'_';
+    return safe;
+}

@@ -1,5 +1,6 @@
 #pragma once
-// Folder helpers: a modal folder picker and a test whether a folder exists.
+// Folder helpers: a modal folder picker, a test whether a folder exists, and file names
+// made safe from the data they are built of.
 #include <QString>
 
 // Shows a modal folder chooser with the caption ATitle. Only file-system folders can be
@@ -14,3 +15,8 @@ bool BrowseForFolder(const QString& ATitle, const QString& ARoot, QString& AFold
 
 // True when APath names an existing directory (a file, or nothing, gives false).
 bool FolderExists(const QString& APath);
+
+// A file name built from data (unit and fund nature names), usable as one name in a folder:
+// path separators ('/' and '\\') and control characters become '_', and so do dots at its
+// start, so that the name neither leads into another folder nor hides itself.
+QString SafeFileName(const QString& name);

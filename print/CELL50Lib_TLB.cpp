@@ -1,5 +1,13 @@
 #include "print/CELL50Lib_TLB.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPushButton>
+#include <QTimer>
+
 #include "sheet/SheetError.h"
 #include "sheet/SheetFonts.h"
 #include "sheet/SheetPrinter.h"
@@ -8,6 +16,57 @@
 #include "sheet/WorkbookExport.h"
 
 namespace {
+
+// The print dialog asks of its own, in English, before it prints over an existing file.
+// While a print with a question of the sheet's owner runs, the dialog's question is kept
+// off the screen and answered with the owner's question instead, so the user is asked
+// once, in the owner's words; a file confirmed so is not asked about again afterwards.
+class TReplaceQuestion : public QObject {
+public:
+    explicit TReplaceQuestion(std::function<bool(const QString&)> mayWrite) : FMayWrite(std::move(mayWrite))
+    {
+        if (FMayWrite)
+            qApp->installEventFilter(this);
+    }
+    ~TReplaceQuestion() override { qApp->removeEventFilter(this); }
+    TReplaceQuestion(const TReplaceQuestion&) = delete;
+    TReplaceQuestion& operator=(const TReplaceQuestion&) = delete;
+
+    // The question asked after the dialog: only for a file not confirmed in it.
+    std::function<bool(const QString&)> AfterDialog()
+    {
+        if (!FMayWrite)
+            return {};
+        return [this](const QString& path) { return QDir::cleanPath(path) == FConfirmed || FMayWrite(path); };
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* box = event->type() == QEvent::Polish ? qobject_cast<QMessageBox*>(watched) : nullptr;
+        QWidget* dialog = box ? box->parentWidget() : nullptr;
+        while (dialog && !qobject_cast<QPrintDialog*>(dialog))
+            dialog = dialog->parentWidget();
+        const auto* edit = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("filename")) : nullptr;
+        if (!edit || box->standardButtons() != (QMessageBox::Yes | QMessageBox::No))
+            return false;
+        // The dialog takes a relative name as one in the home folder.
+        const QString text = edit->text();
+        const QString path = QDir::cleanPath(QDir::isRelativePath(text) ? QDir::home().filePath(text) : text);
+        box->setAttribute(Qt::WA_DontShowOnScreen);
+        QTimer::singleShot(0, box, [this, box, path] {
+            const bool replace = FMayWrite(path);
+            if (replace)
+                FConfirmed = path;
+            box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+        });
+        return false;
+    }
+
+private:
+    std::function<bool(const QString&)> FMayWrite;
+    QString FConfirmed;
+};
 
 // Argument readers: a value of the wrong kind is a clear error, never a silent 0.
 struct Args {
@@ -173,7 +232,11 @@ const QHash<int, TCell5::Operation>& TCell5::Operations()
          }}},
         {dispPrintSheet, {"PrintSheet", 2, [](TCell5& c, const QVariantList& a) -> QVariant {
              QString error;
-             const int printed = sheet::SheetPrinter(c.FSheet).print(Args{"PrintSheet", a}.toInt(0) != 0, c.View(), &error);
+             TReplaceQuestion question(c.FPrintMayWrite);
+             sheet::SheetPrinter::PdfFile pdf{c.FPrintProposal, question.AfterDialog(), QString()};
+             const int printed
+                 = sheet::SheetPrinter(c.FSheet).print(Args{"PrintSheet", a}.toInt(0) != 0, c.View(), &error, &pdf);
+             c.FPrintedFile = pdf.written;
              if (printed)
                  return c.Succeeded();
              // Cancelled in the print dialog: nothing failed, nothing printed.
@@ -318,6 +381,17 @@ int TCell5::ExportXlsFile(const QString& path)
 int TCell5::ExportPdfFile(const QString& path)
 {
     return Invoke(dispExportPdfFile, {path}).toInt();
+}
+
+void TCell5::SetPrintFile(const QString& proposed, std::function<bool(const QString&)> mayWrite)
+{
+    FPrintProposal = proposed;
+    FPrintMayWrite = std::move(mayWrite);
+}
+
+bool TCell5::PrinterInstalled()
+{
+    return sheet::SheetPrinter::hasPrinter();
 }
 
 bool TCell5::WorkbookReadonly() const

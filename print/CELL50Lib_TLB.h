@@ -15,6 +15,7 @@
 #include <QHash>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 #include "platform/Controls.h"
@@ -83,6 +84,15 @@ public:
     // The message of the last failed OpenSheetFile, export or print (empty after a success).
     QString LastError() const { return FLastError; }
 
+    // Where PrintSheet goes on a machine without a printer, a PDF file: the name its print
+    // dialog proposes, and the question asked before the chosen file is written (false:
+    // nothing is printed). Kept for the following prints.
+    void SetPrintFile(const QString& proposed, std::function<bool(const QString& path)> mayWrite);
+    // The PDF file the last PrintSheet wrote; empty when it printed on paper or not at all.
+    QString PrintedFile() const { return FPrintedFile; }
+    // True when the machine has a printer installed.
+    static bool PrinterInstalled();
+
     // The engine underneath, for tests and tools.
     const sheet::Sheet& Sheet() const { return FSheet; }
     sheet::SheetView* View() const;
@@ -104,4 +114,7 @@ private:
     sheet::Sheet FSheet;
     std::unique_ptr<sheet::SheetFonts> FFonts;
     QString FLastError;
+    QString FPrintProposal;
+    std::function<bool(const QString&)> FPrintMayWrite;
+    QString FPrintedFile;
 };

@@ -3,6 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeySequence>
+#include <QShortcut>
+#include <QStandardPaths>
+#include <QWidget>
 
 #include "common/AppDataStorage.h"
 #include "common/bwnPrintExpSet.h"
@@ -25,6 +29,12 @@ namespace {
 
 const QString MessageCaption = QStringLiteral("Corvalind 7.1-提示信息");
 const QString PageText = QStringLiteral("共&S页第&P页");
+const QString FolderTitle = QStringLiteral("请选择保存路径");
+// The window's own section of the settings file (INI file) and what it keeps there
+// besides its placement.
+const QString SettingsSection = QStringLiteral("TbfrmTallyleaf");
+const QString SPrintFolder = QStringLiteral("PrintFolder");
+constexpr uint8_t IniFileChoice = 1;
 
 int DataYear()
 {
@@ -37,9 +47,9 @@ QString ParentCode(const QString& code)
     return code.size() > 3 ? code.left(code.size() - 3) : QString();
 }
 
-// The save dialog's proposal: unit name and report name, the unit name shortened when
-// the whole would pass the file system's limit of 255 bytes for one name.
-QString ProposedFileName(QString unitName, const QString& reportName)
+// Unit name and report name, the unit name shortened when the whole would pass the file
+// system's limit of 255 bytes for one name.
+QString JoinFileName(QString unitName, const QString& reportName)
 {
     constexpr qsizetype NameMax = 255;
     while (!unitName.isEmpty() && QFile::encodeName(unitName + reportName).size() > NameMax)
@@ -80,6 +90,25 @@ public:
         Screen->SetCursor(crDefault);
         FForm.pnprocess->SetVisible(false);
     }
+
+private:
+    TbfrmTallyleaf& FForm;
+};
+
+// A run over every fund nature of the list (continuous print and export). However it
+// ends, the list afterwards shows the fund nature whose report is on screen, so that the
+// next command acts on what the user sees.
+class TbfrmTallyleaf::TFundRun {
+public:
+    explicit TFundRun(TbfrmTallyleaf& form) : FForm(form) {}
+    ~TFundRun()
+    {
+        const int shown = FForm.FShownFund;
+        if (shown >= 0 && shown < FForm.cobMid->Count() && FForm.cobMid->ItemIndex() != shown)
+            FForm.cobMid->SetItemIndex(shown);
+    }
+    TFundRun(const TFundRun&) = delete;
+    TFundRun& operator=(const TFundRun&) = delete;
 
 private:
     TbfrmTallyleaf& FForm;
@@ -127,6 +156,12 @@ void TbfrmTallyleaf::BindFields()
 
 void TbfrmTallyleaf::FormShow(TObject* Sender)
 {
+    // A settings file that cannot be read is said, and the window opens all the same.
+    CallHandlerSafely(Sender, [this] {
+        ApplyPlacement(*this, *pnlLeft, ReadPlacement(SettingsSection));
+        FOpenedAt = CurrentPlacement(*this, *pnlLeft);
+    });
+    SetUpKeyboard();
     CallHandlerSafely(Sender, [this] {
         FillIndicatorTypeCombo(cobBType, false, true);
         FBType = QString::number(cobBType->ItemIndex());
@@ -177,6 +212,9 @@ void TbfrmTallyleaf::LoadUnitTree()
 
 void TbfrmTallyleaf::CheckUnitTree() const
 {
+    // A report whose title and totals would carry no unit name is not built either.
+    if (!FUnitNameFailure.isEmpty())
+        throw TExceptReport(FUnitNameFailure);
     if (FTreeLoaded)
         return;
     QString why = dtrvEid->LastLoadError();
@@ -202,16 +240,25 @@ void TbfrmTallyleaf::trvListChange(TObject* Sender, TTreeNode* Node)
             // The virtual top node stands for the login unit's top-level unit: the
             // report names that unit, not the node's internal caption.
             FEidPrefix = LoginUnitCode().left(3);
-            QString name;
-            SelectFirstValue("pubdept", "ename", "eid='" + SqlEscape(FEidPrefix) + "'", name);
-            FUnitName = name;
+            LookUpTopUnitName();
         } else {
             FEidPrefix = info->Id;
             FUnitName = info->Caption;
+            FUnitNameFailure.clear();
         }
         FTreeLoaded = true;
         RefreshFundList();
     });
+}
+
+void TbfrmTallyleaf::LookUpTopUnitName()
+{
+    FUnitNameFailure.clear();
+    if (SelectFirstValue("pubdept", "ename", "eid='" + SqlEscape(FEidPrefix) + "'", FUnitName))
+        return;
+    FUnitNameFailure = LastDefQueryError().isEmpty()
+                           ? "单位表pubdept中没有编码为" + FEidPrefix + "的单位，报表标题和合计行缺少单位名称，不能生成报表。"
+                           : "查询单位" + FEidPrefix + "的名称失败：" + LastDefQueryError();
 }
 
 void TbfrmTallyleaf::cobBTypeChange(TObject* Sender)
@@ -224,7 +271,13 @@ void TbfrmTallyleaf::cobBTypeChange(TObject* Sender)
 
 void TbfrmTallyleaf::cobMidChange(TObject* Sender)
 {
-    CallHandlerSafely(Sender, [this] { ShowReport(); });
+    // The commands follow the list, as after its refill; a run without a fund nature
+    // chosen (a headless one) still reports every fund nature.
+    CallHandlerSafely(Sender, [this] {
+        EnableOutput(false);
+        ShowReport();
+        EnableOutput(cobMid->Count() > 0);
+    });
 }
 
 void TbfrmTallyleaf::tbnExitClick(TObject* Sender)
@@ -240,13 +293,17 @@ QString TbfrmTallyleaf::FundListCondition() const
     return " and mid in (select distinct mid from busibudget " + cond + ")";
 }
 
+// The output commands come back only once the report of the new selection is on screen:
+// a unit tree that failed to load, or a report that failed, leaves them disabled.
 void TbfrmTallyleaf::RefreshFundList()
 {
+    EnableOutput(false);
+    FShownFund = -1;
     const int count = FillFundKindCombo(cobMid, false, 0, false, FundListCondition());
-    EnableOutput(!cobMid->Text().isEmpty());
     if (count == 0 && !LastDefQueryError().isEmpty())
         throw TExceptReport("提取资金性质失败：" + LastDefQueryError());
     ShowReport();
+    EnableOutput(!cobMid->Text().isEmpty());
 }
 
 void TbfrmTallyleaf::EnableOutput(bool enabled)
@@ -291,6 +348,7 @@ void TbfrmTallyleaf::FillReport(TCell5& sheet, bool asNumbers)
 bool TbfrmTallyleaf::ShowReport()
 {
     FillReport(*cllBudget, false);
+    FShownFund = cobMid->ItemIndex();
     return true;
 }
 
@@ -311,8 +369,49 @@ void TbfrmTallyleaf::PrintCurrentSheet()
         PrintHook(*cllBudget, ReportFileName(QString()));
         return;
     }
+    if (!TCell5::PrinterInstalled()) {
+        PrintToPdfFile();
+        return;
+    }
     if (cllBudget->PrintSheet(0, 0) == 0 && !cllBudget->LastError().isEmpty())
         throw TExceptReport("打印" + FTitle + "失败：" + cllBudget->LastError());
+}
+
+// The print dialog offers printing to a PDF file: it proposes the export's name in the
+// folder last printed to, and an existing file is replaced only when the user agrees.
+void TbfrmTallyleaf::PrintToPdfFile()
+{
+    cllBudget->SetPrintFile(QDir(LastPrintFolder()).filePath(ProposedFileName(".pdf")),
+                            [this](const QString& path) { return MayReplace({path}); });
+    const int printed = cllBudget->PrintSheet(0, 0);
+    if (printed == 0 && !cllBudget->LastError().isEmpty())
+        throw TExceptReport("打印" + FTitle + "失败：" + cllBudget->LastError());
+    if (printed != 0 && !cllBudget->PrintedFile().isEmpty())
+        RememberPrintFolder(QFileInfo(cllBudget->PrintedFile()).absolutePath());
+}
+
+// One PDF file per fund nature, named as the continuous export names its workbooks, in a
+// folder asked for once.
+void TbfrmTallyleaf::PrintAllFundsToFolder()
+{
+    CheckUnitTree();
+    QString folder = LastPrintFolder();
+    if (!PickFolder(folder))
+        return;
+    QStringList paths;
+    for (const QString& fund : cobMid->Items())
+        paths << QDir(folder).filePath(FundFileName(fund, ".pdf"));
+    if (!MayReplace(paths))
+        return;
+    RememberPrintFolder(folder);
+    TFundRun run(*this);
+    for (int i = 0; i < cobMid->Count(); ++i) {
+        cobMid->SetItemIndex(i);
+        ShowReport();
+        cllBudget->SetPageText(QString(), PageText, QString());
+        if (cllBudget->ExportPdfFile(paths[i]) != 1)
+            throw TExceptReport("打印" + FTitle + "到" + paths[i] + "失败：" + cllBudget->LastError());
+    }
 }
 
 void TbfrmTallyleaf::tbnPrintClick(TObject* Sender)
@@ -322,6 +421,11 @@ void TbfrmTallyleaf::tbnPrintClick(TObject* Sender)
             PrintCurrentSheet();
             return;
         }
+        if (!PrintHook && !TCell5::PrinterInstalled()) {
+            PrintAllFundsToFolder();
+            return;
+        }
+        TFundRun run(*this);
         for (int i = 0; i < cobMid->Count(); ++i) {
             cobMid->SetItemIndex(i);
             ShowReport();
@@ -330,11 +434,51 @@ void TbfrmTallyleaf::tbnPrintClick(TObject* Sender)
     });
 }
 
+QString TbfrmTallyleaf::LastPrintFolder() const
+{
+    const QString folder = ReadSetting(SettingsSection, SPrintFolder, IniFileChoice);
+    if (FolderExists(folder))
+        return folder;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return FolderExists(documents) ? documents : QDir::homePath();
+}
+
+void TbfrmTallyleaf::RememberPrintFolder(const QString& folder) const
+{
+    WriteSetting(SettingsSection, SPrintFolder, QDir::cleanPath(folder), IniFileChoice);
+}
+
+bool TbfrmTallyleaf::PickFolder(QString& folder) const
+{
+    return FolderPicker ? FolderPicker(FolderTitle, folder) : BrowseForFolder(FolderTitle, QString(), folder);
+}
+
+bool TbfrmTallyleaf::MayReplace(const QStringList& paths) const
+{
+    QStringList existing;
+    for (const QString& path : paths)
+        if (QFileInfo::exists(path))
+            existing << path;
+    return existing.isEmpty() || Application->MessageBox("文件" + existing.join("、") + "已存在，是否替换？",
+                                                         MessageCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
 // ------------------------------------------------------------------ export
 
 QString TbfrmTallyleaf::ReportFileName(const QString& extension) const
 {
-    return QString::number(DataYear()) + "年国库集中支付改革" + cobBType->Text() + cobMid->Text() + "指标表" + extension;
+    return FundFileName(cobMid->Text(), extension);
+}
+
+QString TbfrmTallyleaf::FundFileName(const QString& fund, const QString& extension) const
+{
+    return SafeFileName(QString::number(DataYear()) + "年国库集中支付改革" + cobBType->Text() + fund + "指标表" +
+                        extension);
+}
+
+QString TbfrmTallyleaf::ProposedFileName(const QString& extension) const
+{
+    return SafeFileName(JoinFileName(FUnitName, ReportFileName(extension)));
 }
 
 bool TbfrmTallyleaf::PrepareExportSheet()
@@ -354,12 +498,11 @@ bool TbfrmTallyleaf::ExportAllFunds()
 {
     CheckUnitTree();
     QString folder;
-    const QString title = "请选择保存路径";
-    const bool chosen = FolderPicker ? FolderPicker(title, folder) : BrowseForFolder(title, QString(), folder);
-    if (!chosen)
+    if (!PickFolder(folder))
         return false;
     QStringList written;
     QStringList failed;
+    TFundRun run(*this);
     for (int i = 0; i < cobMid->Count(); ++i) {
         cobMid->SetItemIndex(i);
         try {
@@ -380,7 +523,7 @@ bool TbfrmTallyleaf::ExportCurrentFund()
 {
     PrepareExportSheet();
     sd->SetFilter("文件类型 (*.xls)|*.xls");
-    sd->SetFileName(ProposedFileName(FUnitName, ReportFileName(".xls")));
+    sd->SetFileName(ProposedFileName(".xls"));
     if (!sd->Execute())
         return false;
     const QString path = sd->FileName();
@@ -416,4 +559,33 @@ void TbfrmTallyleaf::mitemExpSetClick(TObject* Sender)
         }
         dialog->Free();
     });
+}
+
+// ------------------------------------------------------------------ living in the window
+
+// Tab follows the work: the tree, the indicator type, the fund nature, the sheet, then
+// "连续打印". Ctrl+E exports as Ctrl+P prints (the menu item "打印" carries Ctrl+P; the
+// export's shortcut belongs to the window, so the menus keep their captions).
+void TbfrmTallyleaf::SetUpKeyboard()
+{
+    if (Widget()->findChild<QShortcut*>(QString(), Qt::FindDirectChildrenOnly))
+        return;   // shown before
+    QWidget* chain[] = {trvList->Handle(), cobBType->Handle(), cobMid->Handle(), cllBudget->Handle(), cbNum->Handle()};
+    for (size_t i = 0; i + 1 < std::size(chain); ++i)
+        if (chain[i] && chain[i + 1])
+            QWidget::setTabOrder(chain[i], chain[i + 1]);
+    auto* exportKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+E")), Widget());
+    exportKey->setContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(exportKey, &QShortcut::activated, this, [this] {
+        if (EXCEL1->Enabled())
+            EXCEL1->Click();
+    });
+}
+
+void TbfrmTallyleaf::FormDestroy(TObject* Sender)
+{
+    TfrmBsTrvTC::FormDestroy(Sender);
+    const TWindowPlacement placement = CurrentPlacement(*this, *pnlLeft);
+    if (FOpenedAt && placement != *FOpenedAt)
+        CallHandlerSafely(Sender, [&] { WritePlacement(SettingsSection, placement); });
 }

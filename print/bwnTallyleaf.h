@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 #include "platform/ComCtrls.h"
 #include "platform/Dialogs.h"
@@ -18,6 +19,7 @@
 #include "platform/StdCtrls.h"
 #include "plugin/wnBsTrvTC.h"
 #include "print/untDetailSql.h"
+#include "print/untWindowPlacement.h"
 
 class TCell5;
 class TCheckTree;
@@ -38,6 +40,8 @@ public:
     Q_INVOKABLE void tbnPrintClick(TObject* Sender);
     Q_INVOKABLE void EXCEL1Click(TObject* Sender);
     Q_INVOKABLE void mitemExpSetClick(TObject* Sender);
+    // Keeps the window's size, maximised state and tree width for the next session.
+    Q_INVOKABLE void FormDestroy(TObject* Sender);
 
     // The selection as the report reads it.
     QString BType() const { return FBType; }
@@ -46,14 +50,15 @@ public:
     QString Title() const { return FTitle; }
     QString SubTitle() const { return FSubTitle; }
 
-    // The folder picker of the continuous export; BrowseForFolder unless a headless run or a
-    // test answers in the user's place.
+    // The folder picker of the continuous export and of the continuous print to PDF files;
+    // BrowseForFolder unless a headless run or a test answers in the user's place.
     std::function<bool(const QString& title, QString& folder)> FolderPicker;
     // Where printing goes: the printer unless set. A headless run prints to PDF files: the
     // hook gets the sheet and the file name the window gives the fund nature's report.
     std::function<bool(TCell5& sheet, const QString& reportName)> PrintHook;
     // The file names of the continuous export and print (the report file name without
-    // unit name): year + "年国库集中支付改革" + type + fund + "指标表" + extension.
+    // unit name): year + "年国库集中支付改革" + type + fund + "指标表" + extension, made safe
+    // as one file name (SafeFileName).
     QString ReportFileName(const QString& extension) const;
     // The condition that keeps the fund natures with budget rows for the year, unit prefix,
     // status '1' and indicator type (appended to the fund nature select).
@@ -100,19 +105,36 @@ protected:
 
 private:
     class TProgressPanel;
+    class TFundRun;
 
     void LoadUnitTree();
     void RefreshFundList();
+    // The name of the unit the virtual top node stands for (FEidPrefix), into FUnitName; a
+    // look-up that fails or finds nothing leaves its message in FUnitNameFailure.
+    void LookUpTopUnitName();
     bool ShowReport();
     bool PrepareExportSheet();
     bool ExportToExcel();
     bool ExportAllFunds();
     bool ExportCurrentFund();
     void PrintCurrentSheet();
+    // Printing where the machine has no printer: to a PDF file, or one per fund nature.
+    void PrintToPdfFile();
+    void PrintAllFundsToFolder();
+    QString FundFileName(const QString& fund, const QString& extension) const;
+    // The proposal of the save and print dialogs: unit name and report file name.
+    QString ProposedFileName(const QString& extension) const;
+    bool PickFolder(QString& folder) const;
+    // True when none of the files exists or the user agrees to replace them.
+    bool MayReplace(const QStringList& paths) const;
+    QString LastPrintFolder() const;
+    void RememberPrintFolder(const QString& folder) const;
+    void SetUpKeyboard();
     // The selection with titles for the fund nature now in cobMid.
     TReportSelection Selection();
     void FillReport(TCell5& sheet, bool asNumbers);
-    // Raises when the unit tree could not load: a report would then cover every unit.
+    // Raises when the unit tree could not load (a report would then cover every unit) or the
+    // chosen unit's name could not be found.
     void CheckUnitTree() const;
     void WriteWorkbook(TCell5& sheet, const QString& path);
     void EnableOutput(bool enabled);
@@ -123,4 +145,10 @@ private:
     QString FTitle;
     QString FSubTitle;
     bool FTreeLoaded = false;
+    QString FUnitNameFailure;
+    // The item of cobMid whose report the visible sheet shows; -1: none known.
+    int FShownFund = -1;
+    // Where the window opened; kept at the end only when the user changed it, so that
+    // a window nobody touched (a headless run) writes nothing.
+    std::optional<TWindowPlacement> FOpenedAt;
 };

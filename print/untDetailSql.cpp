@@ -19,6 +19,17 @@ const std::array<QString, 6> SplitConditions{
 const std::array<QString, 6> SplitAliases{QStringLiteral("dnjb"), QStringLiteral("dnxm"), QStringLiteral("dnqt"),
                                           QStringLiteral("jyjb"), QStringLiteral("jyxm"), QStringLiteral("jyqt")};
 
+// The conditions every part of the report shares: year, unit prefix, status, indicator type
+// and, when one is chosen, fund nature.
+QString ReportFilter(const TDetailSqlInputs& in)
+{
+    QString cond = " and datayear=" + QString::number(in.Year) + " and eid like '" + SqlEscape(in.EidPrefix) + "%' " +
+                   " and status='1' " + " and BType='" + SqlEscape(in.BType) + "' ";
+    if (!in.FundCode.isEmpty())
+        cond += " and mid='" + SqlEscape(in.FundCode) + "'";
+    return cond;
+}
+
 // The statement's pieces for one selection and one dialect.
 class TDetailSqlBuilder {
 public:
@@ -32,7 +43,7 @@ public:
         QString text;
         if (!In.Small)
             text += GrandTotal();
-        const TLevelRange range = LevelRange(In.EidPrefix, In.MaxLeafClass);
+        const TLevelRange range = LevelRange(In.EidPrefix, In.MaxLeafClass, In.OwnLines);
         for (int i = range.First; i <= range.Last; ++i)
             text += LevelBlock(i);
         text.chop(11); // the final " union all "
@@ -43,14 +54,7 @@ public:
     }
 
 private:
-    QString FilterCond() const
-    {
-        QString cond = " and datayear=" + QString::number(In.Year) + " and eid like '" + P + "%' " +
-                       " and status='1' " + " and BType='" + SqlEscape(In.BType) + "' ";
-        if (!In.FundCode.isEmpty())
-            cond += " and mid='" + SqlEscape(In.FundCode) + "'";
-        return cond;
-    }
+    QString FilterCond() const { return ReportFilter(In); }
 
     QString Amounts() const
     {
@@ -122,14 +126,40 @@ QString ChineseNumeral(int n)
     return n >= 1 && n <= numerals.size() ? numerals[n - 1] : QString();
 }
 
-TLevelRange LevelRange(const QString& eidPrefix, int maxLeafClass)
+TLevelRange LevelRange(const QString& eidPrefix, int maxLeafClass, bool ownLines)
 {
     TLevelRange range;
     range.First = int(eidPrefix.size() / 3);
     if (RightText(eidPrefix, 3) == "001")
         range.First -= 1;
     range.Last = std::max(range.First, maxLeafClass);
+    const int ownLevel = int(eidPrefix.size() / 3) - 1;
+    if (ownLines && range.First > 1 && range.First > ownLevel)
+        range.First = ownLevel;
     return range;
+}
+
+bool OwnLevelMaySkip(const QString& eidPrefix)
+{
+    return LevelRange(eidPrefix, 0, true).First != LevelRange(eidPrefix, 0, false).First;
+}
+
+QString OwnLinesSql(const TDetailSqlInputs& in)
+{
+    return "select count(*) as n from vwbudget where 1=1 " + ReportFilter(in) + " and eid='" + SqlEscape(in.EidPrefix) +
+           "'";
+}
+
+bool HasOwnLines(const TDetailSqlInputs& in)
+{
+    IARQueryPtr query;
+    if (!OpenDefQuery(OwnLinesSql(in), query))
+        throw TExceptReport("查询单位" + in.EidPrefix + "的本级指标失败：" + LastDefQueryError());
+    TARQuery* rows = query->Query();
+    if (rows->RecordCount() == 0)
+        return false;
+    rows->First();
+    return rows->FieldByName("n")->AsFloat() > 0;
 }
 
 QString BuildDetailSql(const TSqlDialect& dialect, const TDetailSqlInputs& in)
@@ -171,5 +201,6 @@ QString BuildDetailSql(const TReportSelection& selection)
     in.UnitName = selection.FUnitName;
     in.Small = IsSmallBranch();
     in.MaxLeafClass = MaxLeafClass(selection.FEidPrefix);
+    in.OwnLines = OwnLevelMaySkip(in.EidPrefix) && HasOwnLines(in);
     return BuildDetailSql(conn->Dialect(), in);
 }

@@ -45,6 +45,7 @@ struct TDetailSqlInputs {
     QString UnitName;    // U
     bool Small = false;  // IsSmallBranch: no grand total row
     int MaxLeafClass = 0;
+    bool OwnLines = false;  // the prefix unit has lines of its own under the report's conditions
 };
 
 // The unit levels the report covers, first to last inclusive; never empty.
@@ -58,8 +59,20 @@ QString ChineseNumeral(int n);
 
 // First level: the prefix's level count (length / 3), one less when the prefix ends in "001"
 // (the unit's own budget is then reported as its "本级" level). Last: the deepest leaf class,
-// at least the first level.
-TLevelRange LevelRange(const QString& eidPrefix, int maxLeafClass);
+// at least that first level.
+// A unit chosen by another code would have its own lines in the grand total but in no block:
+// when it has lines of its own (ownLines) and the range would start past level 1 and below
+// the unit's own level (length / 3 - 1), the range starts at the unit's own level instead.
+// The last level stays as it was.
+TLevelRange LevelRange(const QString& eidPrefix, int maxLeafClass, bool ownLines = false);
+
+// True when the range of this prefix could start below the unit's own level, so that
+// whether the unit has lines of its own decides where the range starts.
+bool OwnLevelMaySkip(const QString& eidPrefix);
+
+// The statement that counts the prefix unit's own lines (eid equal to the prefix) under the
+// report's conditions.
+QString OwnLinesSql(const TDetailSqlInputs& in);
 
 // The report statement, built from text only.
 QString BuildDetailSql(const TSqlDialect& dialect, const TDetailSqlInputs& in);
@@ -72,6 +85,10 @@ QString MaxLeafClassSql(const QString& eidPrefix);
 // silent 0 would cut the report down to its first level).
 int MaxLeafClass(const QString& eidPrefix);
 
-// The report statement for a selection on the "Def" connection: its dialect, IsSmallBranch
-// and MaxLeafClass.
+// Whether the prefix unit has lines of its own under the report's conditions, read through
+// the "Def" connection. Raises TExceptReport with the database's message when the query fails.
+bool HasOwnLines(const TDetailSqlInputs& in);
+
+// The report statement for a selection on the "Def" connection: its dialect, IsSmallBranch,
+// MaxLeafClass and, where it decides the first level, HasOwnLines.
 QString BuildDetailSql(const TReportSelection& selection);

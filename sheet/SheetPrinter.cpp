@@ -107,16 +107,21 @@ int SheetPrinter::preview(QWidget* parent) const
     return dialog.exec() == QDialog::Accepted ? 1 : 0;
 }
 
-int SheetPrinter::print(bool askUser, QWidget* parent, QString* error) const
+bool SheetPrinter::hasPrinter()
 {
-    const bool hasPrinter = !QPrinterInfo::availablePrinters().isEmpty();
+    return !QPrinterInfo::availablePrinters().isEmpty();
+}
+
+int SheetPrinter::print(bool askUser, QWidget* parent, QString* error, PdfFile* pdf) const
+{
+    const bool printerInstalled = hasPrinter();
     QPrinter printer(QPrinter::HighResolution);
-    if (!hasPrinter) {
+    if (!printerInstalled) {
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QStringLiteral("report.pdf"));
+        printer.setOutputFileName(pdf && !pdf->proposed.isEmpty() ? pdf->proposed : QStringLiteral("report.pdf"));
     }
     applyLayout(printer, m_sheet.pageSetup());
-    if (askUser || !hasPrinter) {
+    if (askUser || !printerInstalled) {
         QPrintDialog dialog(&printer, parent);
         dialog.setWindowTitle(QStringLiteral("打印"));
         if (dialog.exec() != QDialog::Accepted)
@@ -124,8 +129,16 @@ int SheetPrinter::print(bool askUser, QWidget* parent, QString* error) const
     }
     // Printing to a file makes the same file as the headless PDF, never the printer's
     // own direct write (which follows a link planted at the name and truncates its target).
-    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
-        return writePdf(*this, printer.outputFileName(), printer.pageLayout(), printer.resolution(), error) ? 1 : 0;
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+        const QString path = printer.outputFileName();
+        if (pdf && pdf->mayWrite && !pdf->mayWrite(path))
+            return 0;
+        if (!writePdf(*this, path, printer.pageLayout(), printer.resolution(), error))
+            return 0;
+        if (pdf)
+            pdf->written = path;
+        return 1;
+    }
     return render(printer, printer.resolution(), error) ? 1 : 0;
 }
 

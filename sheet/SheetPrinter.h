@@ -3,6 +3,7 @@
 // through SheetPainter, so the three show the same pages.
 #include <QPageLayout>
 #include <QString>
+#include <functional>
 
 #include "sheet/Paginator.h"
 #include "sheet/Sheet.h"
@@ -33,10 +34,23 @@ public:
     // Modal print preview; returns the dialog's result (1 accepted, 0 closed).
     int preview(QWidget* parent) const;
 
+    // Where a print to a PDF file goes (the machine has no printer): the file the print
+    // dialog proposes, a question asked before the chosen file is written (false: nothing
+    // is printed), and the file written.
+    struct PdfFile {
+        QString proposed;
+        std::function<bool(const QString& path)> mayWrite;
+        QString written;
+    };
+
     // Prints on the default printer; with `askUser`, or where the machine has no
-    // printer, the print dialog comes first (it offers printing to a PDF file).
-    // Returns 1 when printed, 0 when cancelled or failed (*error set on failure).
-    int print(bool askUser, QWidget* parent, QString* error) const;
+    // printer, the print dialog comes first (it offers printing to a PDF file, `pdf`
+    // when given). Returns 1 when printed, 0 when cancelled or failed (*error set on
+    // failure).
+    int print(bool askUser, QWidget* parent, QString* error, PdfFile* pdf = nullptr) const;
+
+    // True when the machine has a printer installed.
+    static bool hasPrinter();
 
 private:
     const Sheet& m_sheet;

@@ -1,11 +1,25 @@
 // The print window as a user drives it: show, tree, types, fund natures, print, export.
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
 
+#include "common/AppDataStorage.h"
+#include "common/gunFolder.h"
 #include "common/untDataBase.h"
 #include "common/untDemoDatabase.h"
 #include "plugin/PlugInGlobals.h"
@@ -53,10 +67,15 @@ protected:
         FHost = FOwnedHost.get();
         DBTEST_REQUIRE_READY(FHost->Database());
         FHost->SetLogin("105001", "0");
-        FSettings.Values = QStringList{"11=" + testsupport::SourceDir() + "/data/templates/"};
+        FSettings.Values = QStringList{"11=" + testsupport::SourceDir() + "/data/templates/",
+                                       "13=" + FSettingsDir.filePath("host.INI")};
         PubVariable()->HostSettings = &FSettings;
         PubVariable()->HostOptions->IndicatorType = 1;
         PubVariable()->Year = DemoYear;
+        Application->MessageBoxHook = [this](const QString& text, const QString&, int) {
+            FBoxes << text;
+            return FAnswer;
+        };
     }
 
     void TearDown() override
@@ -82,6 +101,47 @@ protected:
         return unitName + QString::number(DemoYear) + "年国库集中支付改革" + FundLabelOf(fund) + "指标表";
     }
 
+    // Runs `answer` on the modal dialog that `action` opens (a print or preview dialog).
+    template <class Dialog>
+    static int WithDialog(const std::function<void()>& action, const std::function<void(Dialog*)>& answer)
+    {
+        int seen = 0;
+        std::function<void()> poll;
+        poll = [&] {
+            if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+                ++seen;
+                answer(dialog);
+            } else {
+                QTimer::singleShot(10, poll);
+            }
+        };
+        QTimer::singleShot(0, poll);
+        action();
+        return seen;
+    }
+
+    static bool AnyOutputEnabled(const TbfrmTallyleaf* w)
+    {
+        return w->tbtnExcel->Enabled() || w->tbnPrintView->Enabled() || w->tbnPrint->Enabled() ||
+               w->EXCEL1->Enabled() || w->N4->Enabled() || w->N5->Enabled();
+    }
+
+    // The folder picker answers with FFolder and counts the questions.
+    void AnswerFolders(TbfrmTallyleaf* w, const QString& folder)
+    {
+        FFolder = folder;
+        w->FolderPicker = [this](const QString&, QString& chosen) {
+            ++FFolderAsks;
+            chosen = FFolder;
+            return true;
+        };
+    }
+
+    QTemporaryDir FSettingsDir;
+    QString FFolder;
+    int FFolderAsks = 0;
+    QStringList FBoxes;   // message box texts, answered with FAnswer
+    int FAnswer = IDOK;
     std::unique_ptr<TReportHost> FOwnedHost;
     TReportHost* FHost = nullptr;
     THostSettings FSettings;
@@ -122,9 +182,7 @@ TEST_P(PrintWindowTest, TypeWithoutFundsDisablesEveryOutputCommand)
     w->cobBTypeChange(w->cobBType);
     EXPECT_EQ(w->BType(), "0");
     EXPECT_EQ(w->cobMid->Count(), 0);
-    for (bool enabled : {w->tbtnExcel->Enabled(), w->tbnPrintView->Enabled(), w->tbnPrint->Enabled(),
-                         w->EXCEL1->Enabled(), w->N4->Enabled(), w->N5->Enabled()})
-        EXPECT_FALSE(enabled);
+    EXPECT_FALSE(AnyOutputEnabled(w));
     PubVariable()->Year = DemoYear;
     w->cobBType->SetItemIndex(1);
     w->cobBTypeChange(w->cobBType);
@@ -296,6 +354,244 @@ TEST_P(PrintWindowTest, MissingTemplateIsReportedAndNothingExported)
     w->tbtnExcel->Click();
     EXPECT_EQ(boxes, 0);
     EXPECT_FALSE(QFileInfo::exists(empty.filePath("x.xls")));
+}
+
+// However a continuous run ends, the list shows the fund nature whose report is on screen:
+// the next single export or print writes what the user sees.
+TEST_P(PrintWindowTest, ContinuousRunsLeaveListAndSheetAgreeing)
+{
+    formstest::ExceptionRecorder errors;
+    FHost->SetLogin("113001", "0");
+    TbfrmTallyleaf* w = ShowWindow();
+    ASSERT_GE(w->cobMid->Count(), 3);
+    QTemporaryDir dir;
+    AnswerFolders(w, dir.path());
+    w->PrintHook = [](TCell5&, const QString&) { return true; };
+    w->cbNum->SetChecked(true);
+    // The export leaves the chosen fund nature on screen, the print the last one it printed.
+    for (auto [button, item] : {std::pair{w->tbtnExcel, 1}, std::pair{w->tbnPrint, w->cobMid->Count() - 1}}) {
+        w->cobMid->SetItemIndex(1);
+        w->cobMidChange(w->cobMid);
+        button->Click();
+        EXPECT_EQ(w->cobMid->ItemIndex(), item);
+        EXPECT_EQ(w->cllBudget->Sheet().text(2, 1), ExpectedTitle("市卫生健康委员会本级", w->cobMid->Text()));
+    }
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+}
+
+// Output commands stay off while there is no tree, or no report without a unit name, to act on.
+TEST_P(PrintWindowTest, OutputStaysDisabledWithoutTreeOrReport)
+{
+    formstest::ExceptionRecorder errors;
+    FHost->SetLogin("999001", "0");   // no unit below the login unit's parent
+    TbfrmTallyleaf* w = ShowWindow();
+    ASSERT_EQ(errors.messages.size(), 1);
+    w->cobBType->SetItemIndex(0);
+    w->cobBTypeChange(w->cobBType);
+    EXPECT_FALSE(AnyOutputEnabled(w));
+}
+
+// The top node's unit name is looked up; a look-up that fails or finds nothing is said, for
+// this report and the next of that selection, and nothing nameless can be printed.
+TEST_P(PrintWindowTest, FailedTopNodeNameIsSaid)
+{
+    for (auto [sql, said] : {std::pair{"delete from pubdept where eid='105'", "105"},
+                             std::pair{"alter table pubdept rename to pubdept_gone", "pubdept"}}) {
+        SCOPED_TRACE(sql);
+        TearDown();
+        FOwnedHost.reset();   // a fresh demo database for each case
+        SetUp();
+        TbfrmTallyleaf* w = ShowWindow();
+        FHost->Exec(sql);
+        formstest::ExceptionRecorder errors;
+        w->trvList->SetSelected(w->trvList->Items()->GetFirstNode());
+        w->cobBTypeChange(w->cobBType);
+        ASSERT_EQ(errors.messages.size(), 2);
+        EXPECT_TRUE(errors.messages[0].contains(said) && errors.messages[1] == errors.messages[0])
+            << errors.messages.join('\n').toStdString();
+        EXPECT_FALSE(AnyOutputEnabled(w));
+    }
+}
+
+// Without a printer the print dialog prints to a PDF file: it proposes the export's name in
+// the folder last printed to, asks (once, in the window's words) before replacing a file,
+// whether a person clicks its OK button or a program accepts it, and remembers the folder.
+TEST_P(PrintWindowTest, PrintWithoutPrinterProposesTheReportNameAndAsksBeforeReplacing)
+{
+    if (TCell5::PrinterInstalled())
+        GTEST_SKIP() << "this machine has a printer";
+    formstest::ExceptionRecorder errors;
+    QTemporaryDir dir;
+    WriteSetting("TbfrmTallyleaf", "PrintFolder", dir.path(), 1);
+    TbfrmTallyleaf* w = ShowWindow();
+    const QString expected = dir.filePath("市财政局本级2024年国库集中支付改革预算数" + w->cobMid->Text() + "指标表.pdf");
+    QString proposed;
+    auto print = [&](bool clickOk, const QString& file = QString()) {
+        return WithDialog<QPrintDialog>([&] { w->tbnPrint->Click(); }, [&](QPrintDialog* d) {
+            proposed = d->printer()->outputFileName();
+            if (!file.isEmpty())
+                d->findChild<QLineEdit*>("filename")->setText(file);
+            if (!clickOk)
+                return d->accept();
+            QTimer::singleShot(100, d, [d] { d->reject(); });   // still open after a "no"
+            d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+    };
+    ASSERT_EQ(print(true), 1);
+    EXPECT_EQ(proposed, expected);
+    ASSERT_GT(QFileInfo(expected).size(), 0);
+    EXPECT_TRUE(FBoxes.isEmpty());
+    QFile(expected).resize(0);
+    FAnswer = IDNO;
+    for (bool clickOk : {true, false}) {
+        FBoxes.clear();
+        ASSERT_EQ(print(clickOk), 1);
+        EXPECT_EQ(FBoxes, QStringList{"文件" + expected + "已存在，是否替换？"}) << clickOk;
+        EXPECT_EQ(QFileInfo(expected).size(), 0) << clickOk;
+    }
+    FAnswer = IDYES;
+    ASSERT_EQ(print(false), 1);
+    EXPECT_GT(QFileInfo(expected).size(), 0);
+    QTemporaryDir other;
+    ASSERT_EQ(print(false, other.filePath("别的名字.pdf")), 1);
+    EXPECT_TRUE(QFileInfo::exists(other.filePath("别的名字.pdf")));
+    EXPECT_EQ(ReadSetting("TbfrmTallyleaf", "PrintFolder", 1), other.path());
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+}
+
+// Without a printer a continuous print asks for a folder once and writes one PDF file per
+// fund nature, named as the continuous export names its workbooks; fund nature names that
+// are no file names are made safe for both.
+TEST_P(PrintWindowTest, ContinuousPrintWithoutPrinterWritesOneFilePerFundIntoOneFolder)
+{
+    if (TCell5::PrinterInstalled())
+        GTEST_SKIP() << "this machine has a printer";
+    FHost->Exec("update pubmoneykind set mname='一般预算/专项资金' where mid='11'");
+    FHost->Exec("update pubmoneykind set mname='财政专户\\管理资金' where mid='21'");
+    FHost->SetLogin("113001", "0");
+    formstest::ExceptionRecorder errors;
+    TbfrmTallyleaf* w = ShowWindow();
+    QTemporaryDir pdfs, workbooks;
+    AnswerFolders(w, pdfs.path());
+    w->cbNum->SetChecked(true);
+    w->tbnPrint->Click();
+    QStringList expected;
+    for (const QString& fund : w->cobMid->Items())
+        expected << "2024年国库集中支付改革预算数" + QString(fund).replace(QRegularExpression("[/\\\\]"), "_") + "指标表";
+    const auto written = [&](const QTemporaryDir& dir, const QString& ext) {
+        QStringList names;
+        for (const QString& name : expected)
+            if (QFileInfo::exists(dir.filePath(name + ext)))
+                names << name;
+        return names;
+    };
+    EXPECT_EQ(written(pdfs, ".pdf"), expected);
+    EXPECT_EQ(QDir(pdfs.path()).entryList(QDir::Files).size(), expected.size());
+    EXPECT_EQ(FFolderAsks, 1);
+    EXPECT_TRUE(FBoxes.isEmpty());
+    // Again: one question for the files there, and "no" writes nothing.
+    FAnswer = IDNO;
+    const QDateTime first = QFileInfo(pdfs.filePath(expected[0] + ".pdf")).lastModified();
+    w->tbnPrint->Click();
+    ASSERT_EQ(FBoxes.size(), 1);
+    EXPECT_TRUE(FBoxes[0].contains(pdfs.filePath(expected[0] + ".pdf")) && FBoxes[0].endsWith("已存在，是否替换？"));
+    EXPECT_EQ(QFileInfo(pdfs.filePath(expected[0] + ".pdf")).lastModified(), first);
+    FFolder = workbooks.path();
+    w->tbtnExcel->Click();
+    EXPECT_EQ(written(workbooks, ".xls"), expected);
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+}
+
+// The page text "共&S页第&P页" is the window's, whatever the template holds; the preview shows
+// the sheet on screen only, with "连续打印" ticked too.
+TEST_P(PrintWindowTest, PrintAndPreviewCarryThePageTextAndPreviewShowsTheSheetOnScreen)
+{
+    QTemporaryDir templates;
+    const QString source = testsupport::SourceDir() + "/data/templates/";
+    for (const QString& name : QDir(source).entryList({"*.cll"})) {
+        QFile in(source + name), out(templates.filePath(name));
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
+        out.write(in.readAll().replace("page-text", "# page-text"));
+    }
+    FSettings.Values[0] = "11=" + templates.path() + "/";
+    FHost->SetLogin("113001", "0");
+    formstest::ExceptionRecorder errors;
+    TbfrmTallyleaf* w = ShowWindow();
+    ASSERT_TRUE(w->cllBudget->Sheet().pageSetup().textMiddle.isEmpty()) << "the template copy has no page text";
+    w->cobMid->SetItemIndex(1);
+    w->cobMidChange(w->cobMid);
+    const QString title = w->cllBudget->Sheet().text(2, 1);
+    w->cbNum->SetChecked(true);
+    QStringList pageTexts;
+    const int previews = WithDialog<QPrintPreviewDialog>([&] { w->tbnPrintView->Click(); }, [&](QPrintPreviewDialog* d) {
+        pageTexts << w->cllBudget->Sheet().pageSetup().textMiddle;
+        d->reject();
+    });
+    EXPECT_EQ(previews, 1);
+    EXPECT_EQ(w->cobMid->ItemIndex(), 1);
+    EXPECT_EQ(w->cllBudget->Sheet().text(2, 1), title);
+    w->PrintHook = [&](TCell5& sheet, const QString&) { pageTexts << sheet.Sheet().pageSetup().textMiddle; return true; };
+    w->tbnPrint->Click();
+    EXPECT_EQ(pageTexts, QStringList(1 + w->cobMid->Count(), "共&S页第&P页"));
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+}
+
+// The window fills the frame's client area the first time, and opens again as it was left:
+// size, maximised state and tree width, kept in its own section of the settings file.
+TEST_P(PrintWindowTest, WindowOpensFillingTheFrameThenAsItWasLeft)
+{
+    FMdi.form()->SetBounds(0, 0, 1600, 1000);
+    QCoreApplication::processEvents();
+    TbfrmTallyleaf* w = ShowWindow();
+    const auto* sub = qobject_cast<QMdiSubWindow*>(w->WindowWidget());
+    EXPECT_EQ(sub->geometry(), sub->mdiArea()->viewport()->rect());
+    for (auto [size, maximized, treeWidth] : {std::tuple{QSize(900, 640), false, 260}, {QSize(1000, 700), true, 300}}) {
+        w->SetBounds(10, 10, size.width(), size.height());
+        w->pnlLeft->SetWidth(treeWidth);
+        w->SetWindowState(maximized ? wsMaximized : wsNormal);
+        w->Free();
+        w = ShowWindow();
+        EXPECT_EQ(w->WindowState(), maximized ? wsMaximized : wsNormal);
+        EXPECT_EQ(QSize(w->Width(), w->Height()), size);
+        EXPECT_EQ(w->pnlLeft->Width(), treeWidth);
+        w->SetWindowState(wsNormal);
+    }
+    EXPECT_EQ(ReadSetting("TbfrmTallyleaf", "TreeWidth", 1), "300");
+}
+
+// Tab follows the work (tree, type, fund nature, sheet, "连续打印"); Ctrl+E exports and
+// Ctrl+P prints, the menus as designed.
+TEST_P(PrintWindowTest, KeyboardFollowsTheWork)
+{
+    formstest::ExceptionRecorder errors;
+    TbfrmTallyleaf* w = ShowWindow();
+    FMdi.form()->Widget()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(FMdi.form()->Widget()));
+    w->trvList->Handle()->setFocus();
+    QList<QWidget*> visited;
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget();
+    }
+    EXPECT_EQ(visited, (QList<QWidget*>{w->cobBType->Handle(), w->cobMid->Handle(), w->cllBudget->Handle(),
+                                          w->cbNum->Handle()}));
+    int exports = 0, prints = 0;
+    Application->DialogHook = [&](TCommonDialog*) { ++exports; return false; };   // the save dialog, cancelled
+    w->PrintHook = [&](TCell5&, const QString&) { ++prints; return true; };
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::ControlModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(exports, 1);
+    EXPECT_EQ(prints, 1);
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+}
+
+// File names made from data stay one name in the chosen folder.
+TEST(SafeFileNameTest, SeparatorsControlsAndLeadingDotsAreReplaced)
+{
+    for (auto [name, safe] : {std::pair{"2024年一般预算/专项资金指标表.xls", "2024年一般预算_专项资金指标表.xls"},
+                              {"a\\b", "a_b"}, {"..", "__"}, {"../x.pdf", "___x.pdf"}, {".隐藏.pdf", "_隐藏.pdf"},
+                              {"行\t尾\n\x7f", "行_尾__"}, {"a..b.pdf", "a..b.pdf"}})
+        EXPECT_EQ(SafeFileName(name), QString(safe)) << name;
 }
 
 // The designed layout as the form resource gives it: captions, pictures, shortcuts, what

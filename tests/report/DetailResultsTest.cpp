@@ -6,6 +6,7 @@
 #include "tests/report/ReportFixture.h"
 
 #include <gtest/gtest.h>
+#include <map>
 
 #include "common/untDataBase.h"
 #include "common/untDemoDatabase.h"
@@ -62,17 +63,22 @@ TEST_P(DetailResultsTest, RandomDataSetsMatchTheComputation)
     DBTEST_REQUIRE_READY(host.Database());
     const std::uint32_t seeds = GetParam() == "sqlite" ? 40 : 16;
     int rowsSeen = 0;
+    std::map<qsizetype, int> ownLevelsSeen;   // by prefix length: units whose own level starts the range
     for (std::uint32_t seed = 1; seed <= seeds; ++seed) {
         const TBudgetData data = RandomBudgetData(seed, host.Year());
         host.CreateReportTables();
         host.LoadData(data);
         for (const TSelectionCase& c : RandomSelections(data, seed * 7919u, 12)) {
             rowsSeen += CheckSelection(host, data, c, Label(seed, c));
+            if (OwnLevelMaySkip(c.Prefix) && HasOwnLines(data.Lines, {host.Year(), c.Prefix, c.BType, c.Fund, c.UnitName, false}))
+                ++ownLevelsSeen[c.Prefix.size()];
         }
         if (HasFailure())
             return;
     }
     EXPECT_GT(rowsSeen, int(seeds) * 20) << "the generated data sets should give reports with rows";
+    EXPECT_GT(ownLevelsSeen[6], 2);
+    EXPECT_GT(ownLevelsSeen[9], 2);
 }
 
 // A data set small enough to state every case of the rules by hand.
@@ -85,7 +91,9 @@ TBudgetData HandData(int year)
                   {"101", "市财政局", "0", 0, "否"},     {"101001", "教育局", "0", 1, "是"},
                   {"101001001", "一中", "1", 2, "否"},   {"101002", "卫生局", "0", 1, "否"},
                   {"101002001", "一院", "1", 2, "否"},   {"101002002", "二院", "1", 2, "是"},
-                  {"101002002001", "分院", "1", 3, "否"}, {"102", "空单位", "1", 0, "否"}};
+                  {"101002002001", "分院", "1", 3, "否"}, {"102", "空单位", "1", 0, "否"},
+                  {"101003", "文化局", "0", 1, "否"},    {"101003002", "剧院", "0", 2, "是"},
+                  {"101003002001", "售票处", "1", 3, "否"}};
     auto line = [&](const char* eid, const char* ename, const char* bkid, const char* ipid, double money,
                     const char* bid = "2050101", const char* iid = "0001") {
         data.Lines << BudgetLine(year, eid, ename, bkid, ipid, money, bid, iid);
@@ -100,6 +108,10 @@ TBudgetData HandData(int year)
     line("101002001", "一院", "21", "11", -70, "2050101", "0002");   // cancels nothing: other iid
     line("101002002", "二院", "21", "11", -25);                     // negative sum: no row
     line("101002002001", "分院", "23", "11", 15);                   // no split column
+    line("101003", "文化局", "21", "12", 50);                       // own lines of units not ending in 001
+    line("101003002", "剧院", "22", "17", 35);
+    line("101003002001", "售票处", "21", "19", 12);
+    data.Lines << BudgetLine(year, "101003002", "剧院", "21", "11", 8, "2050101", "0001", "12");
     return data;
 }
 
@@ -121,6 +133,9 @@ TEST_P(DetailResultsTest, HandPickedCases)
         {"", "1", "", "", "", "0"},                          // nobody logged in
         {"102", "1", "11", "空单位", "102", "0"},             // no rows at all
         {"101", "0", "11", "市财政局", "101001", "0"},        // another indicator type: nothing
+        {"101003", "1", "11", "文化局", "101003", "0"},       // own lines: its own level first
+        {"101003002", "1", "", "剧院", "101003002", "0"},
+        {"101003", "1", "12", "文化局", "101003", "0"},       // no own lines of that fund nature
     };
     int rowsSeen = 0;
     for (const TSelectionCase& c : cases)

@@ -74,7 +74,7 @@ QString ExpectedText(const SqlCase& c)
 }
 
 TDetailSqlInputs Inputs(const QString& p, const QString& t, const QString& m, const QString& u, bool small,
-                        int maxLeaf)
+                        int maxLeaf, bool ownLines = false)
 {
     TDetailSqlInputs in;
     in.Year = 2026;
@@ -84,6 +84,7 @@ TDetailSqlInputs Inputs(const QString& p, const QString& t, const QString& m, co
     in.UnitName = u;
     in.Small = small;
     in.MaxLeafClass = maxLeaf;
+    in.OwnLines = ownLines;
     return in;
 }
 
@@ -113,6 +114,16 @@ std::vector<SqlCase> Cases()
          "教育局", 1, 2, {"教育局本级合计", "二级单位合计"}},
         {"no fund nature: all funds summed", Inputs("101002", "1", "", "第一中学", false, 3), "101002", "1", "",
          "第一中学", 2, 3, {"二级单位合计", "三级单位合计"}},
+        {"six characters not ending in 001, with lines of its own: its own level first",
+         Inputs("101002", "1", "11", "卫生局", false, 2, true), "101002", "1", "11", "卫生局", 1, 2,
+         {"卫生局本级合计", "二级单位合计"}},
+        {"nine characters not ending in 001, with lines of its own: the end stays",
+         Inputs("101002003", "1", "11", "某校", false, 1, true), "101002003", "1", "11", "某校", 2, 3,
+         {"二级单位合计", "三级单位合计"}},
+        {"own lines change nothing for a prefix ending in 001", Inputs("101002001", "1", "11", "某校本级", false, 3, true),
+         "101002001", "1", "11", "某校本级", 2, 3, {"二级单位合计", "三级单位合计"}},
+        {"own lines change nothing at level 1", Inputs("101", "1", "11", "市本级", false, 2, true), "101", "1", "11",
+         "市本级", 1, 2, {"市本级本级合计", "二级单位合计"}},
         {"quotes in every spliced value are doubled", Inputs("10'001", "1'", "1'1", "O'Brien's 单位", false, 1),
          "10''001", "1''", "1''1", "O''Brien''s 单位", 1, 1, {"O''Brien''s 单位本级合计"}},
     };
@@ -129,7 +140,7 @@ TEST_P(DetailSqlTextTest, SqlServerTextIsTheDesignedStatement)
 TEST_P(DetailSqlTextTest, LevelRangeMatchesTheCase)
 {
     const SqlCase& c = GetParam();
-    const TLevelRange range = LevelRange(c.in.EidPrefix, c.in.MaxLeafClass);
+    const TLevelRange range = LevelRange(c.in.EidPrefix, c.in.MaxLeafClass, c.in.OwnLines);
     EXPECT_EQ(range.First, c.first) << c.label;
     EXPECT_EQ(range.Last, c.last) << c.label;
 }
@@ -207,6 +218,7 @@ struct LevelCase {
     const char* prefix;
     int maxLeaf;
     int first, last;
+    bool ownLines = false;
 };
 
 class LevelRangeTest : public ::testing::TestWithParam<LevelCase> {};
@@ -214,9 +226,9 @@ class LevelRangeTest : public ::testing::TestWithParam<LevelCase> {};
 TEST_P(LevelRangeTest, FirstFromPrefixLastFromDeepestLeaf)
 {
     const LevelCase& c = GetParam();
-    const TLevelRange r = LevelRange(c.prefix, c.maxLeaf);
-    EXPECT_EQ(r.First, c.first) << c.prefix;
-    EXPECT_EQ(r.Last, c.last) << c.prefix;
+    const TLevelRange r = LevelRange(c.prefix, c.maxLeaf, c.ownLines);
+    EXPECT_EQ(r.First, c.first) << c.prefix << (c.ownLines ? " with own lines" : "");
+    EXPECT_EQ(r.Last, c.last) << c.prefix << (c.ownLines ? " with own lines" : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Prefixes, LevelRangeTest,
@@ -224,6 +236,10 @@ INSTANTIATE_TEST_SUITE_P(Prefixes, LevelRangeTest,
                                            LevelCase{"101", 0, 1, 1}, LevelCase{"101001", 0, 1, 1},
                                            LevelCase{"101001", 4, 1, 4}, LevelCase{"101002", 1, 2, 2},
                                            LevelCase{"10", 1, 0, 1}, LevelCase{"1010010", 1, 2, 2},
-                                           LevelCase{"101002001", 2, 2, 2}, LevelCase{"101002002", -1, 3, 3}));
+                                           LevelCase{"101002001", 2, 2, 2}, LevelCase{"101002002", -1, 3, 3},
+                                           LevelCase{"", 2, 0, 2, true}, LevelCase{"101", 0, 1, 1, true},
+                                           LevelCase{"101001", 3, 1, 3, true}, LevelCase{"101002", 0, 1, 2, true},
+                                           LevelCase{"101002", 4, 1, 4, true}, LevelCase{"101002001", 2, 2, 2, true},
+                                           LevelCase{"101002002", 0, 2, 3, true}, LevelCase{"1010010", 1, 1, 2, true}));
 
 } // namespace

@@ -119,6 +119,30 @@ TEST(ReportReference, SmallBranchStartsAtItsLevel)
                       {2, "101002002", "二院", "2080202", 40, {0, 0, 0, 0, 0, 0}}});
 }
 
+// A unit chosen by a code not ending in "001" whose own lines would otherwise be counted
+// in the grand total and shown in no block: the levels start at its own level.
+TEST(ReportReference, OwnLinesOfAUnitOutsideTheDepartmentCodesGetTheirLevel)
+{
+    QList<TBudgetLine> lines = Lines();
+    lines << Line("101002", "卫生局", "2080101", "D1", "21", "11", 25);
+    ExpectRows(ExpectedReport(lines, Depts(), {2026, "101002", "1", "11", "卫生局", false}),
+               {{0, "", "卫生局合计", "", 65, {25, 0, 0, 0, 0, 0}},
+                {1, "", "卫生局本级合计", "", 25, {25, 0, 0, 0, 0, 0}},
+                {1, "101002", "卫生局", "2080101", 25, {25, 0, 0, 0, 0, 0}},
+                {2, "", "二级单位合计", "", 40, {0, 0, 0, 0, 0, 0}},
+                {2, "101002002", "二院", "2080202", 40, {0, 0, 0, 0, 0, 0}}});
+    // Nine characters: the second level takes the unit; the third stays in the range.
+    ExpectRows(ExpectedReport(Lines(), Depts(), {2026, "101002002", "1", "11", "二院", false}),
+               {{0, "", "二院合计", "", 40, {0, 0, 0, 0, 0, 0}},
+                {2, "", "二级单位合计", "", 40, {0, 0, 0, 0, 0, 0}},
+                {2, "101002002", "二院", "2080202", 40, {0, 0, 0, 0, 0, 0}}});
+    // Without lines of its own the unit's levels start below it, as before.
+    ExpectRows(ExpectedReport(Lines(), Depts(), {2026, "101002", "1", "11", "卫生局", false}),
+               {{0, "", "卫生局合计", "", 40, {0, 0, 0, 0, 0, 0}},
+                {2, "", "二级单位合计", "", 40, {0, 0, 0, 0, 0, 0}},
+                {2, "101002002", "二院", "2080202", 40, {0, 0, 0, 0, 0, 0}}});
+}
+
 TEST(ReportReference, EmptyPrefixStartsAtLevelZero)
 {
     const auto rows = ExpectedReport(Lines(), Depts(), {2026, "", "1", "11", "", false});

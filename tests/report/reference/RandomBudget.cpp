@@ -95,6 +95,13 @@ TBudgetData RandomBudgetData(std::uint32_t seed, int year)
 QList<TSelectionCase> RandomSelections(const TBudgetData& data, std::uint32_t seed, int count)
 {
     TRandom rnd(seed);
+    // Lines of units whose codes of six or nine characters do not end in "001": chosen with
+    // the type and fund of such a line, the unit has lines of its own (when the year and
+    // status count too) whose level the report would otherwise skip.
+    QList<TBudgetLine> ownLines;
+    for (const TBudgetLine& line : data.Lines)
+        if ((line.Eid.size() == 6 || line.Eid.size() == 9) && !line.Eid.endsWith("001"))
+            ownLines << line;
     QList<TSelectionCase> cases;
     for (int k = 0; k < count; ++k) {
         TSelectionCase c;
@@ -104,6 +111,13 @@ QList<TSelectionCase> RandomSelections(const TBudgetData& data, std::uint32_t se
         c.UnitName = kind == 0 ? QString() : unit.Ename;
         c.BType = QString::number(rnd.Between(0, 2));
         c.Fund = rnd.Chance(25) ? QString() : rnd.Pick(data.Funds);
+        if (k % 3 == 2 && !ownLines.isEmpty()) {
+            const TBudgetLine& own = rnd.Pick(ownLines);
+            c.Prefix = own.Eid;
+            c.UnitName = own.Ename;
+            c.BType = own.BType;
+            c.Fund = rnd.Chance(25) ? QString() : own.Mid;
+        }
         // The login decides whether the branch is small: the unit itself, a department, or
         // another unit of the tree.
         const TDeptLine& login = rnd.Chance(50) ? unit : rnd.Pick(data.Depts);

@@ -21,7 +21,9 @@ struct TBudgetData {
 TBudgetData RandomBudgetData(std::uint32_t seed, int year);
 
 // Selections worth reporting on for a data set: the empty prefix, every unit's code, the
-// first three characters of codes, with every indicator type and fund (or none).
+// first three characters of codes, with every indicator type and fund (or none); every third
+// one a unit with a code of six or nine characters not ending in "001", with the type and
+// fund of one of its own lines.
 struct TSelectionCase {
     QString Prefix;
     QString BType;

@@ -132,13 +132,28 @@ bool SmallBranch(const QList<TDeptLine>& depts, const QString& loginCode, const 
     return units <= 2;
 }
 
+namespace {
+
+bool Counts(const TBudgetLine& line, const TReportQuery& query)
+{
+    return line.DataYear == query.Year && line.Eid.startsWith(query.Prefix) && line.Status == "1" &&
+           line.BType == query.BType && (query.Fund.isEmpty() || line.Mid == query.Fund);
+}
+
+} // namespace
+
+bool HasOwnLines(const QList<TBudgetLine>& lines, const TReportQuery& query)
+{
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const TBudgetLine& line) { return line.Eid == query.Prefix && Counts(line, query); });
+}
+
 QList<TReportLine> ExpectedReport(const QList<TBudgetLine>& lines, const QList<TDeptLine>& depts,
                                   const TReportQuery& query)
 {
     QList<TBudgetLine> chosen;
     for (const TBudgetLine& line : lines)
-        if (line.DataYear == query.Year && line.Eid.startsWith(query.Prefix) && line.Status == "1" &&
-            line.BType == query.BType && (query.Fund.isEmpty() || line.Mid == query.Fund))
+        if (Counts(line, query))
             chosen << line;
 
     QList<TReportLine> rows;
@@ -149,6 +164,10 @@ QList<TReportLine> ExpectedReport(const QList<TBudgetLine>& lines, const QList<T
     if (query.Prefix.endsWith("001"))
         --first;
     const int last = std::max(first, DeepestLeafClass(depts, query.Prefix));
+    // The chosen unit's own lines must land in a block: when it has any and the levels would
+    // begin past level 1 below its own level, they begin at its own level (the end stays).
+    if (HasOwnLines(lines, query) && first > 1 && first > LevelOf(query.Prefix))
+        first = LevelOf(query.Prefix);
     for (int level = first; level <= last; ++level) {
         QList<TBudgetLine> members;
         for (const TBudgetLine& line : chosen)

@@ -9,7 +9,9 @@
 // - a grand total named unit name + "合计" (not for a small branch);
 // - levels from the prefix's level count (one less for a prefix ending in "001") to the
 //   deepest leaf class under the prefix; the level of a code is its length / 3 − 1;
-//   level 1 also takes the prefix unit itself;
+//   level 1 also takes the prefix unit itself; when the prefix unit has lines of its own and
+//   the first level is above 1 and above the unit's own level, the levels start at its own
+//   level instead (the last level stays);
 // - each level: a total (unit name + "本级合计" for level 1, numeral + "级单位合计" otherwise),
 //   then one row per unit, bid, iid (and name and secrecy); three-character codes are shown
 //   with "001" appended, secrecy '0' as "是", anything else as "否";
@@ -58,6 +60,9 @@ int DeepestLeafClass(const QList<TDeptLine>& depts, const QString& prefix);
 // A non-department login whose parent code covers at most two units; an empty login code
 // stands for no login unit at all, which is never a small branch.
 bool SmallBranch(const QList<TDeptLine>& depts, const QString& loginCode, const QString& deptMode);
+
+// Whether the unit of the prefix itself (eid equal to the prefix) has lines that count.
+bool HasOwnLines(const QList<TBudgetLine>& lines, const TReportQuery& query);
 
 // The report rows in report order; rows that tie on (level, code, bid, iid) come in any order.
 QList<TReportLine> ExpectedReport(const QList<TBudgetLine>& lines, const QList<TDeptLine>& depts,
