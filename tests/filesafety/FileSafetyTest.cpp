@@ -129,10 +129,6 @@ protected:
         EXPECT_TRUE(error.contains(target())) << error.toStdString();
         EXPECT_TRUE(error.contains(why)) << error.toStdString();
     }
-    bool emptyFolder(const QString& path) const
-    {
-        return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).isEmpty();
-    }
 
     QTemporaryDir m_dir;
     QTemporaryDir m_other;

@@ -5,8 +5,6 @@
 // middle.
 #include <QDir>
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -235,22 +233,9 @@ TEST_F(IniFileTest, AGb2312FileWithCrlfChangesOnlyTheSavedLines)
     EXPECT_EQ(ini.ReadString(QStringLiteral("打印"), QStringLiteral("纸张"), QString()), QStringLiteral("A4横向"));
 }
 
-QByteArray SqliteDatabaseBytes(const QString& path)
-{
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("settings-test"));
-        db.setDatabaseName(path);
-        EXPECT_TRUE(db.open());
-        QSqlQuery(db).exec(QStringLiteral("create table pubdept (eid text, ename text)"));
-        QSqlQuery(db).exec(QStringLiteral("insert into pubdept values ('105', '财政局')"));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("settings-test"));
-    return FileBytes(path);
-}
-
 // Files that are not text in one encoding are neither read nor written: the error names
-// the file and the line, and the file keeps every byte.
+// the file and the line, and the file keeps every byte. (A database named as the settings
+// file is the export settings dialog's test.)
 TEST_F(IniFileTest, FilesThatAreNotTextInOneEncodingAreRefusedAndNeverWritten)
 {
     const QByteArray utf8 = QStringLiteral("[系统]\n单位名称=市财政局\n").toUtf8();
@@ -260,7 +245,6 @@ TEST_F(IniFileTest, FilesThatAreNotTextInOneEncodingAreRefusedAndNeverWritten)
         QByteArray Bytes;
         QString Why;
     } cases[] = {
-        {"a SQLite database", SqliteDatabaseBytes(Path(QStringLiteral("budget.db"))), QStringLiteral("空字节")},
         {"a NUL byte", QByteArray("[S]\nk=v\0w\n", 10), QStringLiteral("第2行有空字节")},
         {"one stray byte in UTF-8", utf8 + "k=\xB0x\n", QStringLiteral("第1行是UTF-8，第3行是GB18030")},
         {"bytes of neither encoding", gb + "k=\xFF\n", QStringLiteral("第3行既不是UTF-8也不是GB18030")},
