@@ -38,6 +38,19 @@ QString SystemError(int code) { return QString::fromLocal8Bit(std::strerror(code
 
 const QByteArray Utf8Mark("\xEF\xBB\xBF");
 
+// Decoders judge each piece on its own: a character cut off at the end of a line or of the
+// file is an error, not something kept for a next piece that never comes.
+QStringDecoder Utf8Decoder()
+{
+    return QStringDecoder(QStringDecoder::Utf8,
+                          QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+}
+
+QStringDecoder Gb18030Decoder()
+{
+    return QStringDecoder("GB18030", QStringDecoder::Flag::Stateless);
+}
+
 enum class TTextEncoding { Utf8, Gb18030 };
 
 struct TIniLine {
@@ -74,7 +87,7 @@ QList<TIniLine> SplitLines(const QByteArray& body)
 
 bool IsUtf8(const QByteArray& bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder utf8 = Utf8Decoder();
     const QString decoded = utf8.decode(bytes); // decoding happens on conversion
     return !utf8.hasError();
 }
@@ -97,7 +110,7 @@ bool ReadsAsUtf8Chinese(const QByteArray& line)
 {
     if (IsAscii(line))
         return false;
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder utf8 = Utf8Decoder();
     const QString text = utf8.decode(line);
     return !utf8.hasError()
         && std::all_of(text.cbegin(), text.cend(),
@@ -131,7 +144,7 @@ TTextEncoding DetectEncoding(const TIniText& text, const QByteArray& body, const
         NotText(fileName, QStringLiteral("文件以UTF-8标记开头，第%1行却不是UTF-8")
                               .arg(LineNumber(FirstLine(text.Lines, notUtf8))));
     const auto notGb = [](const QByteArray& b) {
-        QStringDecoder gb("GB18030");
+        QStringDecoder gb = Gb18030Decoder();
         const QString decoded = gb.decode(b);
         return !gb.isValid() || gb.hasError();
     };
@@ -147,9 +160,7 @@ TTextEncoding DetectEncoding(const TIniText& text, const QByteArray& body, const
 
 QString Decode(const QByteArray& bytes, TTextEncoding encoding)
 {
-    QStringDecoder decoder = encoding == TTextEncoding::Utf8
-        ? QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom)
-        : QStringDecoder("GB18030");
+    QStringDecoder decoder = encoding == TTextEncoding::Utf8 ? Utf8Decoder() : Gb18030Decoder();
     return decoder.decode(bytes);
 }
 

@@ -100,7 +100,9 @@ QStringList decodeLines(const QByteArray& bytes, QHash<int, QString>& lineErrors
     QStringList lines;
     const QList<QByteArray> raw = bytes.split('\n');
     for (int i = 0; i < raw.size(); ++i) {
-        QStringDecoder utf8(QStringDecoder::Utf8);   // skips a byte-order mark at the start
+        // Stateless: a character cut off at the line's end is an error too. A byte-order
+        // mark at the start is skipped.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         const QString line = utf8.decode(raw[i]);
         if (utf8.hasError()) {
             lineErrors.insert(i, QStringLiteral("不是有效的UTF-8文本（模板文件须以UTF-8保存）"));

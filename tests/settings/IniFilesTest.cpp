@@ -249,6 +249,7 @@ TEST_F(IniFileTest, FilesThatAreNotTextInOneEncodingAreRefusedAndNeverWritten)
         {"one stray byte in UTF-8", utf8 + "k=\xB0x\n", QStringLiteral("第1行是UTF-8，第3行是GB18030")},
         {"bytes of neither encoding", gb + "k=\xFF\n", QStringLiteral("第3行既不是UTF-8也不是GB18030")},
         {"a UTF-8 mark before GB18030", "\xEF\xBB\xBF" + gb, QStringLiteral("文件以UTF-8标记开头")},
+        {"a character cut off at the end", "\xEF\xBB\xBF[S]\nk=\xE6\x89\x93\xE5\xAF", QStringLiteral("第2行却不是UTF-8")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Label);
