@@ -5,17 +5,20 @@
 
 namespace hostcli {
 
-HostRun RunHost(const QStringList& args, const QString& home)
+void StartHost(QProcess& host, const QStringList& args, const QString& home)
 {
-    QProcess host;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_DATA_HOME", home);
     env.insert("XDG_CONFIG_HOME", home + "/config");
     env.insert("QT_QPA_PLATFORM", "offscreen");
     host.setProcessEnvironment(env);
     host.start(TALLYLEAF_HOST_EXE, args);
+}
+
+HostRun Finish(QProcess& host)
+{
     const bool ended = host.waitForFinished(120000);
-    EXPECT_TRUE(ended) << "the host did not end: " << args.join(' ').toStdString();
+    EXPECT_TRUE(ended) << "the host did not end: " << host.arguments().join(' ').toStdString();
     if (!ended) {
         host.kill();
         host.waitForFinished();
@@ -25,6 +28,13 @@ HostRun RunHost(const QStringList& args, const QString& home)
     run.err = QString::fromUtf8(host.readAllStandardError());
     run.out = QString::fromUtf8(host.readAllStandardOutput());
     return run;
+}
+
+HostRun RunHost(const QStringList& args, const QString& home)
+{
+    QProcess host;
+    StartHost(host, args, home);
+    return Finish(host);
 }
 
 const QRegularExpression& TeardownTrouble()

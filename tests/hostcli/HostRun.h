@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+class QProcess;
+
 namespace hostcli {
 
 struct HostRun {
@@ -16,6 +18,9 @@ struct HostRun {
 // Runs the host with `args`; $XDG_DATA_HOME is `home`, $XDG_CONFIG_HOME `home`/config. A
 // host still running after two minutes (waiting for ever, or a window opened) is killed.
 HostRun RunHost(const QStringList& args, const QString& home);
+// The same in two steps, for hosts that must run side by side.
+void StartHost(QProcess& host, const QStringList& args, const QString& home);
+HostRun Finish(QProcess& host);
 
 // Lines that only an unclean shutdown prints (Qt's teardown warnings, sanitizer reports).
 const QRegularExpression& TeardownTrouble();

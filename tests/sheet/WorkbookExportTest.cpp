@@ -236,23 +236,6 @@ TEST_P(ExportFailure, ReadOnlyFolderIsRefused)
 
 INSTANTIATE_TEST_SUITE_P(Formats, ExportFailure, ::testing::Values("xls", "xlsx"));
 
-TEST(ExportTarget, SymlinkAtTheTargetIsReplacedNotFollowed)
-{
-    QTemporaryDir dir;
-    const QString victim = dir.filePath("victim.txt");
-    QFile v(victim);
-    ASSERT_TRUE(v.open(QIODevice::WriteOnly));
-    v.write("keep me");
-    v.close();
-    const QString path = dir.filePath("report.xls");
-    ASSERT_TRUE(QFile::link(victim, path));
-    QString error;
-    ASSERT_TRUE(WorkbookExport::write(reportSheet(), path, &error)) << error.toStdString();
-    EXPECT_FALSE(QFileInfo(path).isSymLink());
-    ASSERT_TRUE(v.open(QIODevice::ReadOnly));
-    EXPECT_EQ(v.readAll(), "keep me");
-}
-
 TEST(ExportTarget, NewFilesGetTheDefaultPermissions)
 {
     QTemporaryDir dir;
