@@ -84,6 +84,9 @@ public:
     PageSetup& pageSetup() { return m_page; }
     const PageSetup& pageSetup() const { return m_page; }
     void setHeadingRows(int first, int last);
+    // Rows 1 to the last heading row: the titles and column headings, which stay in view
+    // while the rows below scroll (a frozen pane, in the view and in workbooks); 0 = none.
+    int frozenRows() const { return m_page.headingFirstRow > 0 ? m_page.headingLastRow : 0; }
 
     bool isReadOnly() const { return m_readOnly; }
     void setReadOnly(bool on) { m_readOnly = on; }

@@ -1,5 +1,5 @@
 // Workbooks read back with a real reader: texts, numbers as numbers, hidden columns,
-// merges, widths, heights, footer and heading rows, in .xls and .xlsx;
+// merges, widths, heights, footer, heading rows and frozen rows, in .xls and .xlsx;
 // the demo report's amounts in whole cents with totals that add up; long string
 // tables and files past the simple allocation table; and failures that leave no file.
 #include <QDir>
@@ -108,6 +108,7 @@ TEST_P(WorkbookRoundTrip, CellsMergesColumnsAndRowsReadBack)
     const QJsonObject heights = book["rowHeights"].toObject();
     EXPECT_DOUBLE_EQ(heights["0"].toDouble(), s.rowHeight(1) * 0.75) << "pixels become points";
     EXPECT_EQ(book["footer"].toString(), "&C共&N页第&P页");
+    EXPECT_EQ(book["frozenRows"].toInt(), 6) << "titles and column headings stay in view";
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, WorkbookRoundTrip, ::testing::Values("xls", "xlsx"));
