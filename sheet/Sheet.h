@@ -48,6 +48,10 @@ public:
     QString text(int col, int row) const;
     double number(int col, int row) const;
     QString displayText(int col, int row) const; // what a page shows for the cell
+    // Whether the cell shows a number: a number cell, or a text in a number format that
+    // reads as a number (the screen sheet holds its amounts as formatted texts). A
+    // number is never wrapped or partly shown.
+    bool isFigure(int col, int row) const;
     void setText(int col, int row, const QString& text);
     void setNumber(int col, int row, double value);
     void clearValue(int col, int row);

@@ -72,7 +72,7 @@ bool SheetPrinter::render(QPagedPaintDevice& device, int resolution, QString* er
             *error = QStringLiteral("无法在打印设备上绘制报表");
         return false;
     }
-    SheetFonts fonts(m_sheet);
+    SheetFonts fonts(m_sheet, &device);
     SheetPainter paint(m_sheet, fonts);
     const QRect area = device.pageLayout().paintRectPixels(resolution);
     const QRectF target(0, 0, area.width(), area.height());

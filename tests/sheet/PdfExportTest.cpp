@@ -1,10 +1,13 @@
 // The headless PDF of the demo report: page count as the paginator counted it, the
 // page text "共N页第K页" at the foot of every page and the heading rows on every page,
-// checked with poppler's pdfinfo and pdftotext.
+// large amounts and long codes whole within their cells; checked with poppler's
+// pdfinfo and pdftotext.
 #include <QFileInfo>
+#include <QPageLayout>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <cmath>
 
 #include "sheet/SheetPrinter.h"
 #include "tests/sheet/SheetTestSupport.h"
@@ -32,6 +35,35 @@ QString pageText(const QString& path, int page)
 {
     return normalised(sheettest::runProgram(
         "pdftotext", {"-f", QString::number(page), "-l", QString::number(page), "-layout", path, "-"}));
+}
+
+// What a reader takes from a rectangle of page 1 (points from the top left), the
+// rectangle's edges moved in by a point so that no neighbour's character counts.
+QString textIn(const QString& path, const QRectF& area)
+{
+    const int x = static_cast<int>(std::ceil(area.left() + 1)), y = static_cast<int>(std::ceil(area.top() + 1));
+    const int w = static_cast<int>(std::floor(area.right() - 1)) - x;
+    const int h = static_cast<int>(std::floor(area.bottom() - 1)) - y;
+    const QStringList crop{"-f", "1", "-l", "1", "-x", QString::number(x), "-y", QString::number(y),
+                           "-W", QString::number(w), "-H", QString::number(h), path, "-"};
+    return sheettest::runProgram("pdftotext", crop).simplified().remove(' ');
+}
+
+// Where cell (col, row) of the first page prints, in points: the page's printable
+// area, the table centred in it and scaled to its width, as the painter lays it out.
+QRectF cellOnFirstPage(const Sheet& s, int col, int row)
+{
+    const QPageLayout layout = SheetPrinter::pageLayout(s.pageSetup());
+    const Paginator pages = SheetPrinter(s).paginate(layout, 600);
+    const PrintPage& page = pages.page(0);
+    const double scale = pages.scale(), pointsPerUnit = 0.75;
+    const QRectF paint = layout.paintRect(QPageLayout::Point);
+    const double table = pages.columnsWidth(page.firstColumn, page.lastColumn) * scale;
+    const double left = std::max(0.0, (paint.width() / pointsPerUnit - table) / 2);
+    const double x = left + pages.columnsWidth(page.firstColumn, col - 1) * scale;
+    const double y = pages.bandHeight({1, row - 1}) * scale;
+    return {paint.left() + x * pointsPerUnit, paint.top() + y * pointsPerUnit,
+            s.columnWidth(col) * scale * pointsPerUnit, s.rowHeight(row) * scale * pointsPerUnit};
 }
 
 } // namespace
@@ -70,4 +102,22 @@ TEST(PdfExport, FailsCleanlyWhereItCannotWrite)
     EXPECT_FALSE(SheetPrinter(s).exportPdf(path, &error));
     EXPECT_TRUE(error.contains(dir.filePath("no/such/folder"))) << error.toStdString();
     EXPECT_FALSE(QFileInfo::exists(path));
+}
+
+TEST(PdfExport, LargeAmountsAndLongCodesPrintWholeWithinTheirCells)
+{
+    Sheet s = sheettest::demoSheet(30, false);
+    const int row = 9;
+    sheettest::putWideCells(s, row);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("report.pdf");
+    QString error;
+    ASSERT_TRUE(SheetPrinter(s).exportPdf(path, &error)) << error.toStdString();
+    for (const sheettest::WideCell& c : sheettest::wideCells()) {
+        const QString shown = textIn(path, cellOnFirstPage(s, c.col, row));
+        if (c.fits)
+            EXPECT_EQ(shown, c.text) << c.col;
+        else
+            EXPECT_TRUE(!shown.isEmpty() && shown == QString(shown.size(), '#')) << shown.toStdString();
+    }
 }

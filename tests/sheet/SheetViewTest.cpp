@@ -1,6 +1,7 @@
 // The sheet view: paints only the rows in sight, holds the heading rows while the rest
 // scrolls, finds cells under the mouse through merges and hidden columns, scrolls
-// through 50,000 rows, and edits only while the sheet is not read-only.
+// through 50,000 rows, shows large numbers and long codes whole, and edits only while
+// the sheet is not read-only.
 #include <QImage>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -92,4 +93,35 @@ TEST(SheetView, HeadingRowsStayInViewWhileTheRestScrolls)
     EXPECT_EQ(f.view.cellAt(heading.center()), QPoint(5, 4));
     EXPECT_EQ(f.view.cellAt(QPoint(heading.center().x(), bandBottom + 3)), QPoint(5, 25000));
     EXPECT_EQ(f.view.viewport()->grab().toImage().copy(band), before) << "the headings look as they did";
+}
+
+// What the view paints in a cell: the whole text, or '#'s for a number with no room,
+// and nothing outside the cell.
+TEST(SheetView, LargeAmountsAndLongCodesShowWholeOrAsHashes)
+{
+    ViewFixture f;
+    const int row = 9;
+    f.sheet.setNumber(16, row, 1e11); // a number cell of the amount format
+    sheettest::putWideCells(f.sheet, row);
+    f.view.sheetChanged();
+
+    sheettest::TextRecorder page(f.view.viewport()->size());
+    f.view.viewport()->render(&page);
+    auto drawnIn = [&](int col) {
+        const QRectF cell = f.view.cellRect(col, row);
+        QString text;
+        for (const auto& d : page.within(cell)) {
+            text += d.text;
+            EXPECT_TRUE(cell.adjusted(-0.5, -0.5, 0.5, 0.5).contains(d.box)) << col << ": " << d.text.toStdString();
+        }
+        return text;
+    };
+    for (const sheettest::WideCell& c : sheettest::wideCells()) {
+        const QString shown = drawnIn(c.col);
+        if (c.fits)
+            EXPECT_EQ(shown, c.text) << c.col;
+        else
+            EXPECT_TRUE(!shown.isEmpty() && shown == QString(shown.size(), '#')) << shown.toStdString();
+    }
+    EXPECT_EQ(drawnIn(16), "100,000,000,000.00");
 }
