@@ -12,6 +12,13 @@ namespace {
 
 const QColor GridColour(0xD8, 0xD8, 0xD8);
 
+FontSpec footerFont()
+{
+    FontSpec font;
+    font.pointSize = 9;
+    return font;
+}
+
 } // namespace
 
 SheetPainter::SheetPainter(const Sheet& sheet, SheetFonts& fonts, PaintOptions options)
@@ -178,14 +185,24 @@ void SheetPainter::paintPage(QPainter& painter, const Paginator& pages, int inde
 void SheetPainter::paintFooter(QPainter& painter, const QRectF& area, int number, int count)
 {
     const PageSetup& p = m_sheet.pageSetup();
-    FontSpec footerFont;
-    footerFont.pointSize = 9;
-    painter.setFont(SheetFonts::toQFont(footerFont));
+    painter.setFont(SheetFonts::toQFont(footerFont()));
     painter.setPen(Qt::black);
     const int v = Qt::AlignBottom;
     painter.drawText(area, Qt::AlignLeft | v, PageText::expand(p.textLeft, number, count));
     painter.drawText(area, Qt::AlignHCenter | v, PageText::expand(p.textMiddle, number, count));
     painter.drawText(area, Qt::AlignRight | v, PageText::expand(p.textRight, number, count));
+}
+
+QList<QFont> SheetPainter::fonts(const Sheet& sheet)
+{
+    QList<QFont> out{SheetFonts::toQFont(footerFont())};
+    for (int i = 0; i < sheet.fontCount(); ++i) {
+        FontSpec font = sheet.font(i);
+        out << SheetFonts::toQFont(font);
+        font.bold = true;
+        out << SheetFonts::toQFont(font);
+    }
+    return out;
 }
 
 PaginatorInput SheetPainter::pageInput(const Sheet& sheet, QSizeF printable)
