@@ -5,10 +5,9 @@
 #include <QRawFont>
 #include <QRegularExpression>
 #include <QSet>
-#include <algorithm>
 #include <map>
-#include <optional>
-#include <vector>
+
+#include "sheet/PdfObjects.h"
 
 namespace sheet::PdfTextMap {
 
@@ -188,184 +187,13 @@ QByteArray remapCMap(const QByteArray& cmap, Face& face)
     return changed ? text.toLatin1() : QByteArray();
 }
 
-// ---- The file ------------------------------------------------------------------------
-
-// One classic cross-reference table, as Qt writes it.
-struct Xref {
-    qsizetype at = -1;      // "xref"
-    qsizetype trailer = -1; // "trailer", up to "startxref"
-    qsizetype startxref = -1;
-    struct Entry {
-        int number;
-        qint64 offset;
-        QByteArray rest; // generation and kind, as written
-    };
-    std::vector<std::pair<int, int>> sections;
-    std::vector<Entry> entries;
-};
-
-std::optional<Xref> readXref(const QByteArray& pdf)
-{
-    Xref x;
-    x.startxref = pdf.lastIndexOf("startxref");
-    if (x.startxref < 0)
-        return {};
-    bool ok = false;
-    x.at = pdf.mid(x.startxref + 9, 24).trimmed().split('\n').value(0).trimmed().toLongLong(&ok);
-    if (!ok || x.at < 0 || !pdf.mid(x.at).startsWith("xref"))
-        return {};
-    x.trailer = pdf.indexOf("trailer", x.at);
-    if (x.trailer < 0 || x.trailer > x.startxref)
-        return {};
-    const QByteArray trailer = pdf.mid(x.trailer, x.startxref - x.trailer);
-    if (trailer.contains("/Prev") || trailer.contains("/XRefStm"))
-        return {}; // updated in increments: not a file as Qt writes it
-    const QList<QByteArray> tokens = pdf.mid(x.at + 4, x.trailer - x.at - 4).simplified().split(' ');
-    for (qsizetype t = 0; t + 1 < tokens.size();) {
-        const int first = tokens[t].toInt(), count = tokens[t + 1].toInt();
-        t += 2;
-        x.sections.emplace_back(first, count);
-        for (int k = 0; k < count; ++k, t += 3) {
-            if (t + 2 >= tokens.size())
-                return {};
-            x.entries.push_back({first + k, tokens[t].toLongLong(), tokens[t + 1] + ' ' + tokens[t + 2]});
-        }
-    }
-    return x;
-}
-
-struct Edit {
-    qsizetype from;
-    qsizetype to;
-    QByteArray with;
-};
-
-class PdfFile {
-public:
-    PdfFile(const QByteArray& pdf, Xref xref) : m_pdf(pdf), m_xref(std::move(xref))
-    {
-        for (const Xref::Entry& e : m_xref.entries)
-            if (e.rest.endsWith('n'))
-                m_offsets.insert(e.number, e.offset);
-    }
-
-    const QHash<int, qint64>& offsets() const { return m_offsets; }
-
-    // The object's text up to "endobj" (streams: up to "stream").
-    QByteArray head(int number) const
-    {
-        const qint64 at = m_offsets.value(number, -1);
-        if (at < 0)
-            return {};
-        const qsizetype end = m_pdf.indexOf("endobj", at);
-        const qsizetype stream = m_pdf.indexOf("stream", at);
-        const qsizetype stop = stream >= 0 && stream < end ? stream : end;
-        return end < 0 ? QByteArray() : m_pdf.mid(at, stop - at);
-    }
-
-    // A stream object's data, decoded; sets *compressed.
-    std::optional<QByteArray> streamData(int number, bool* compressed) const
-    {
-        static const QRegularExpression length(QStringLiteral("/Length\\s+(\\d+)(?:\\s+(\\d+)\\s+\\d+\\s+R)?"));
-        const QByteArray dict = head(number);
-        const auto m = length.match(QString::fromLatin1(dict));
-        if (dict.isEmpty() || !m.hasMatch())
-            return {};
-        qint64 size = m.captured(1).toLongLong();
-        if (!m.captured(2).isEmpty()) { // "/Length 9 0 R": the length is object 9
-            const QByteArray lengthObject = head(m.captured(1).toInt());
-            size = lengthObject.mid(lengthObject.indexOf("obj") + 3).trimmed().toLongLong();
-        }
-        qsizetype data = m_offsets.value(number) + dict.size() + 6;
-        if (m_pdf.mid(data, 2) == "\r\n")
-            data += 2;
-        else if (m_pdf.mid(data, 1) == "\n")
-            data += 1;
-        if (size <= 0 || data + size > m_pdf.size())
-            return {};
-        const QByteArray raw = m_pdf.mid(data, size);
-        *compressed = dict.contains("/FlateDecode");
-        if (!*compressed)
-            return raw;
-        QByteArray sized(4, '\0'); // qUncompress wants the size first; a small guess grows
-        sized[3] = 1;
-        const QByteArray plain = qUncompress(sized + raw);
-        return plain.isEmpty() ? std::nullopt : std::optional(plain);
-    }
-
-    void replaceStream(int number, const QByteArray& data, bool compressed)
-    {
-        const qint64 at = m_offsets.value(number);
-        const qsizetype end = m_pdf.indexOf("endobj", at) + 6;
-        const QByteArray body = compressed ? qCompress(data).mid(4) : data;
-        QByteArray object = QByteArray::number(number) + " 0 obj\n<< /Length " + QByteArray::number(body.size())
-            + (compressed ? " /Filter /FlateDecode" : "") + " >>\nstream\n" + body + "\nendstream\nendobj";
-        m_edits.push_back({at, end, object});
-    }
-
-    // The file with every edit made and the cross-reference table rebuilt for it.
-    QByteArray assembled() const
-    {
-        std::vector<Edit> edits = m_edits;
-        std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.from < b.from; });
-        QByteArray out;
-        qsizetype done = 0;
-        for (const Edit& e : edits) {
-            out += m_pdf.mid(done, e.from - done) + e.with;
-            done = e.to;
-        }
-        out += m_pdf.mid(done, m_xref.at - done);
-        auto moved = [&](qint64 offset) {
-            for (const Edit& e : edits)
-                if (e.to <= offset)
-                    offset += e.with.size() - (e.to - e.from);
-            return offset;
-        };
-        const qsizetype xrefAt = out.size();
-        out += "xref\n";
-        std::size_t next = 0;
-        for (const auto& [first, count] : m_xref.sections) {
-            out += QByteArray::number(first) + ' ' + QByteArray::number(count) + '\n';
-            for (int k = 0; k < count; ++k, ++next) {
-                const Xref::Entry& e = m_xref.entries[next];
-                const qint64 offset = e.rest.endsWith('n') ? moved(e.offset) : e.offset;
-                out += QByteArray::number(offset).rightJustified(10, '0') + ' ' + e.rest + " \n";
-            }
-        }
-        out += m_pdf.mid(m_xref.trailer, m_xref.startxref - m_xref.trailer);
-        out += "startxref\n" + QByteArray::number(xrefAt) + "\n%%EOF\n";
-        return out;
-    }
-
-    bool changed() const { return !m_edits.empty(); }
-
-private:
-    const QByteArray& m_pdf;
-    Xref m_xref;
-    QHash<int, qint64> m_offsets;
-    std::vector<Edit> m_edits;
-};
-
-// Every in-use object of the cross-reference table starts where the table says.
-bool offsetsHold(const QByteArray& pdf)
-{
-    const std::optional<Xref> xref = readXref(pdf);
-    if (!xref)
-        return false;
-    for (const Xref::Entry& e : xref->entries)
-        if (e.rest.endsWith('n') && !pdf.mid(e.offset, 24).startsWith(QByteArray::number(e.number) + ' '))
-            return false;
-    return true;
-}
-
 } // namespace
 
 QByteArray mapIdeographs(const QByteArray& pdf, const QList<QFont>& fonts)
 {
-    std::optional<Xref> xref = readXref(pdf);
-    if (!xref)
+    PdfObjects file(pdf);
+    if (!file.isReadable())
         return pdf;
-    PdfFile file(pdf, std::move(*xref));
     static const QRegularExpression type0(QStringLiteral("/Subtype\\s*/Type0"));
     static const QRegularExpression toUnicode(QStringLiteral("/ToUnicode\\s+(\\d+)\\s+\\d+\\s+R"));
     static const QRegularExpression baseFont(QStringLiteral("/BaseFont\\s*/([^\\s/<>\\[\\]()]+)"));
@@ -385,23 +213,22 @@ QByteArray mapIdeographs(const QByteArray& pdf, const QList<QFont>& fonts)
         const auto face = faces.find(normalisedName(name.captured(1).toLatin1()));
         if (face == faces.end())
             continue; // a face we did not draw with: its map stays as written
-        bool compressed = false;
         const int mapObject = map.captured(1).toInt();
         if (mapsDone.contains(mapObject) || !file.offsets().contains(mapObject))
             continue;
         mapsDone.insert(mapObject);
-        const std::optional<QByteArray> cmap = file.streamData(mapObject, &compressed);
+        const auto cmap = file.plainStream(mapObject);
         if (!cmap)
-            continue;
-        const QByteArray remapped = remapCMap(*cmap, face->second);
+            continue; // encoded otherwise than Qt 6 writes it: left as it is
+        const QByteArray remapped = remapCMap(cmap->data, face->second);
         if (!remapped.isEmpty())
-            file.replaceStream(mapObject, remapped, compressed);
+            file.replaceStream(mapObject, *cmap, remapped);
     }
     if (!file.changed())
         return pdf;
     const QByteArray out = file.assembled();
     // A file that does not read back as it should is worse than look-alike characters.
-    return offsetsHold(out) ? out : pdf;
+    return PdfObjects(out).isReadable() ? out : pdf;
 }
 
 } // namespace sheet::PdfTextMap

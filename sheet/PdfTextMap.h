@@ -10,7 +10,7 @@
 // mapIdeographs rewrites those maps once the writer is done: a radical whose glyph an
 // ideograph shares in the same face maps to that ideograph. The face is found by
 // its PostScript name among the fonts the painter used. The changed maps are written
-// back (compressed as they were) and the cross-reference table is rebuilt.
+// back and the cross-reference table is rebuilt.
 #include <QByteArray>
 #include <QFont>
 #include <QList>
@@ -18,7 +18,8 @@
 namespace sheet::PdfTextMap {
 
 // The PDF with its maps rewritten, or `pdf` itself when nothing needs to change or
-// the file is not laid out as Qt writes it (a classic cross-reference table).
+// the file is not laid out as Qt 6 writes it (a classic cross-reference table, text
+// maps not encoded). The tests find radicals again if a Qt release writes otherwise.
 QByteArray mapIdeographs(const QByteArray& pdf, const QList<QFont>& fonts);
 
 } // namespace sheet::PdfTextMap
