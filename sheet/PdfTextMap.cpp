@@ -5,6 +5,7 @@
 #include <QRawFont>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringList>
 #include <map>
 
 #include "sheet/PdfObjects.h"
@@ -121,73 +122,98 @@ QString hex4(char32_t c)
     return QStringLiteral("<%1>").arg(static_cast<uint>(c), 4, 16, QLatin1Char('0')).toUpper();
 }
 
-// The map with every radical destination turned into its ideograph; empty when no
-// destination changes.
-QByteArray remapCMap(const QByteArray& cmap, Face& face)
+uint hexValue(const QString& hex)
 {
-    static const QRegularExpression sections(QStringLiteral("begin(bfchar|bfrange)(.*?)end\\1"),
-                                             QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression pair(QStringLiteral("(<[0-9A-Fa-f]+>\\s*)<([0-9A-Fa-f]+)>"));
-    static const QRegularExpression range(
-        QStringLiteral("<([0-9A-Fa-f]+)>\\s*<([0-9A-Fa-f]+)>\\s*(\\[[^\\]]*\\]|<[0-9A-Fa-f]+>)"));
-    static const QRegularExpression code(QStringLiteral("<([0-9A-Fa-f]{4})>"));
-    bool changed = false;
-    auto mapped = [&](char32_t c) -> char32_t {
-        const char32_t ideograph = isRadical(c) ? face.ideographOf(c) : 0;
-        changed = changed || ideograph != 0;
-        return ideograph ? ideograph : c;
-    };
-    auto replaceAll = [](const QString& in, const QRegularExpression& re, auto&& with) -> QString {
-        QString out;
-        qsizetype done = 0;
-        for (auto it = re.globalMatch(in); it.hasNext();) {
-            const auto m = it.next();
-            out += in.mid(done, m.capturedStart() - done) + with(m);
-            done = m.capturedEnd();
-        }
-        return out + in.mid(done);
-    };
-    auto remapCodes = [&](const QString& in) -> QString {
-        return replaceAll(in, code, [&](const QRegularExpressionMatch& m) -> QString {
-            return hex4(mapped(m.captured(1).toUInt(nullptr, 16)));
-        });
-    };
-    auto remapRange = [&](const QRegularExpressionMatch& m) -> QString {
-        const QString target = m.captured(3);
-        if (target.startsWith(QLatin1Char('[')))
-            return m.captured(0).left(m.capturedStart(3) - m.capturedStart()) + remapCodes(target);
-        // <lo> <hi> <first>: consecutive destinations, written out when one of them changes.
-        const uint lo = m.captured(1).toUInt(nullptr, 16), hi = m.captured(2).toUInt(nullptr, 16);
-        const uint first = target.mid(1, target.size() - 2).toUInt(nullptr, 16);
-        if (target.size() != 6 || hi < lo || hi - lo > 255)
-            return m.captured(0);
-        QString codes;
-        bool any = false;
-        for (uint k = 0; k <= hi - lo; ++k) {
-            const char32_t c = first + k;
-            const char32_t to = mapped(c);
-            any = any || to != c;
-            codes += hex4(to) + QLatin1Char(' ');
-        }
-        return any ? m.captured(0).left(m.capturedStart(3) - m.capturedStart()) + QLatin1Char('[') + codes.trimmed()
-                + QLatin1Char(']')
-                   : m.captured(0);
-    };
-    const QString text = replaceAll(QString::fromLatin1(cmap), sections, [&](const QRegularExpressionMatch& m) -> QString {
-        const QString body = m.captured(1) == QLatin1String("bfchar")
-            ? replaceAll(m.captured(2), pair,
-                         [&](const QRegularExpressionMatch& p) -> QString {
-                             if (p.captured(2).size() != 4) // several code units: not one radical
-                                 return p.captured(0);
-                             return p.captured(1) + hex4(mapped(p.captured(2).toUInt(nullptr, 16)));
-                         })
-            : replaceAll(m.captured(2), range, remapRange);
-        return QStringLiteral("begin%1%2end%1").arg(m.captured(1), body);
-    });
-    return changed ? text.toLatin1() : QByteArray();
+    return hex.toUInt(nullptr, 16);
 }
 
+// `in` with every match of `re` replaced by what `with` makes of it.
+template <class With>
+QString replaceAll(const QString& in, const QRegularExpression& re, With&& with)
+{
+    QString out;
+    qsizetype done = 0;
+    for (auto it = re.globalMatch(in); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        out += in.mid(done, m.capturedStart() - done) + with(m);
+        done = m.capturedEnd();
+    }
+    return out + in.mid(done);
+}
+
+// Rewrites the destinations of a ToUnicode map's bfchar and bfrange sections.
+class CMapRewrite {
+public:
+    explicit CMapRewrite(const std::function<char32_t(char32_t)>& ideographOf) : m_ideographOf(ideographOf) {}
+
+    // The map with every radical destination turned into its ideograph; empty when
+    // no destination changes.
+    QByteArray operator()(const QByteArray& cmap)
+    {
+        static const QRegularExpression sections(QStringLiteral("begin(bfchar|bfrange)(.*?)end\\1"),
+                                                 QRegularExpression::DotMatchesEverythingOption);
+        const QString text = replaceAll(QString::fromLatin1(cmap), sections, [&](const QRegularExpressionMatch& m) {
+            const bool chars = m.captured(1) == QLatin1String("bfchar");
+            const QString body = chars ? bfchars(m.captured(2)) : bfranges(m.captured(2));
+            return QStringLiteral("begin%1%2end%1").arg(m.captured(1), body);
+        });
+        return m_changed ? text.toLatin1() : QByteArray();
+    }
+
+private:
+    char32_t mapped(char32_t c)
+    {
+        const char32_t ideograph = isRadical(c) ? m_ideographOf(c) : 0;
+        m_changed = m_changed || ideograph != 0;
+        return ideograph ? ideograph : c;
+    }
+
+    // "<src> <dst>" pairs; a destination of several code units is no radical.
+    QString bfchars(const QString& body)
+    {
+        static const QRegularExpression pair(QStringLiteral("(<[0-9A-Fa-f]+>\\s*)<([0-9A-Fa-f]+)>"));
+        return replaceAll(body, pair, [&](const QRegularExpressionMatch& p) {
+            return p.captured(2).size() == 4 ? p.captured(1) + hex4(mapped(hexValue(p.captured(2)))) : p.captured(0);
+        });
+    }
+
+    // "<lo> <hi> [<dst>...]", or "<lo> <hi> <first>" for consecutive destinations,
+    // written out as a list when one of them changes.
+    QString bfranges(const QString& body)
+    {
+        static const QRegularExpression range(
+            QStringLiteral("(<([0-9A-Fa-f]+)>\\s*<([0-9A-Fa-f]+)>\\s*)(\\[[^\\]]*\\]|<([0-9A-Fa-f]+)>)"));
+        static const QRegularExpression code(QStringLiteral("<([0-9A-Fa-f]{4})>"));
+        return replaceAll(body, range, [&](const QRegularExpressionMatch& m) {
+            if (m.captured(5).isEmpty()) // a list
+                return m.captured(1) + replaceAll(m.captured(4), code, [&](const QRegularExpressionMatch& c) {
+                           return hex4(mapped(hexValue(c.captured(1))));
+                       });
+            const uint lo = hexValue(m.captured(2)), hi = hexValue(m.captured(3)), first = hexValue(m.captured(5));
+            if (m.captured(5).size() != 4 || hi < lo || hi - lo > 255)
+                return m.captured(0);
+            QStringList codes;
+            bool any = false;
+            for (uint k = 0; k <= hi - lo; ++k) {
+                const char32_t to = mapped(first + k);
+                any = any || to != first + k;
+                codes << hex4(to);
+            }
+            return any ? m.captured(1) + QLatin1Char('[') + codes.join(QLatin1Char(' ')) + QLatin1Char(']')
+                       : m.captured(0);
+        });
+    }
+
+    const std::function<char32_t(char32_t)>& m_ideographOf;
+    bool m_changed = false;
+};
+
 } // namespace
+
+QByteArray remapRadicals(const QByteArray& cmap, const std::function<char32_t(char32_t)>& ideographOf)
+{
+    return CMapRewrite(ideographOf)(cmap);
+}
 
 QByteArray mapIdeographs(const QByteArray& pdf, const QList<QFont>& fonts)
 {
@@ -220,7 +246,8 @@ QByteArray mapIdeographs(const QByteArray& pdf, const QList<QFont>& fonts)
         const auto cmap = file.plainStream(mapObject);
         if (!cmap)
             continue; // encoded otherwise than Qt 6 writes it: left as it is
-        const QByteArray remapped = remapCMap(cmap->data, face->second);
+        const QByteArray remapped
+            = remapRadicals(cmap->data, [&](char32_t radical) { return face->second.ideographOf(radical); });
         if (!remapped.isEmpty())
             file.replaceStream(mapObject, *cmap, remapped);
     }

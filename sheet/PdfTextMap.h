@@ -14,6 +14,7 @@
 #include <QByteArray>
 #include <QFont>
 #include <QList>
+#include <functional>
 
 namespace sheet::PdfTextMap {
 
@@ -21,5 +22,9 @@ namespace sheet::PdfTextMap {
 // the file is not laid out as Qt 6 writes it (a classic cross-reference table, text
 // maps not encoded). The tests find radicals again if a Qt release writes otherwise.
 QByteArray mapIdeographs(const QByteArray& pdf, const QList<QFont>& fonts);
+
+// A ToUnicode map with every radical destination (U+2E80–U+2FDF) turned into
+// ideographOf(radical) where that is not 0; empty when no destination changes.
+QByteArray remapRadicals(const QByteArray& cmap, const std::function<char32_t(char32_t)>& ideographOf);
 
 } // namespace sheet::PdfTextMap

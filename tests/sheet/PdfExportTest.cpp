@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <cmath>
 
+#include "sheet/PdfTextMap.h"
 #include "sheet/SheetPrinter.h"
 #include "tests/sheet/SheetTestSupport.h"
 
@@ -117,6 +118,25 @@ TEST(PdfExport, TextReadsAsTheIdeographsDrawn)
     EXPECT_TRUE(sheettest::runProgram("qpdf", {"--check", path}).contains("No syntax or stream encoding errors"));
     sheettest::runProgram("pdftoppm", {"-r", "20", "-png", path, dir.filePath("page")});
     EXPECT_TRUE(QFileInfo(dir.filePath("page-1.png")).size() > 0);
+}
+
+TEST(PdfTextMap, RadicalDestinationsBecomeIdeographs)
+{
+    auto ideographOf = [](char32_t radical) -> char32_t { return radical == 0x2F06 ? 0x4E8C : 0; }; // ⼆ → 二
+    const struct {
+        const char* map;
+        const char* expected; // empty: unchanged
+    } cases[] = {
+        {"1 beginbfchar\n<0005> <2F06>\nendbfchar", "1 beginbfchar\n<0005> <4E8C>\nendbfchar"},
+        {"beginbfrange\n<0001> <0003> [<0031> <2F06> <2EDA>]\nendbfrange",
+         "beginbfrange\n<0001> <0003> [<0031> <4E8C> <2EDA>]\nendbfrange"},
+        {"beginbfrange\n<0007> <0008> <2F05>\nendbfrange", "beginbfrange\n<0007> <0008> [<2F05> <4E8C>]\nendbfrange"},
+        {"beginbfrange\n<0000> <0000> <0000>\n<0009> <000A> <0030>\nendbfrange", ""},
+        {"beginbfchar\n<0002> <2F062F06>\n<0003> <0041>\nendbfchar", ""}, // two code units: no radical
+        {"begincodespacerange\n<2F06> <2F06>\nendcodespacerange", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PdfTextMap::remapRadicals(c.map, ideographOf), QByteArray(c.expected)) << c.map;
 }
 
 TEST(PdfExport, LargeAmountsAndLongCodesPrintWholeWithinTheirCells)
