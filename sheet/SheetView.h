@@ -2,8 +2,10 @@
 // Shows a sheet as its printed page looks: fonts, alignment, borders, merges, hidden
 // columns, with a light grid where cells have no border. Only the rows in sight are
 // painted, found by binary search in the rows' running heights, so scrolling stays
-// smooth through tens of thousands of rows. While the sheet is read-only it cannot be
-// edited; otherwise a double click edits a cell's text.
+// smooth through tens of thousands of rows. The titles and column headings (rows 1 to
+// the last heading row) stay at the top while the rows below scroll, as a frozen pane.
+// While the sheet is read-only it cannot be edited; otherwise a double click edits a
+// cell's text.
 #include <QAbstractScrollArea>
 #include <QPointer>
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include "sheet/Sheet.h"
 
 class QLineEdit;
+class QPainter;
 
 namespace sheet {
 
@@ -38,10 +41,13 @@ public:
     QPoint cellAt(const QPoint& pos);
     // The rectangle of a cell in viewport coordinates.
     QRect cellRect(int col, int row);
-    // Scrolls so that the row is in sight.
+    // Scrolls so that the row is in sight, just below the frozen rows.
     void scrollToRow(int row);
-    // The first and last row in sight (0, −1 when none).
+    // The first and last scrolling row in sight, below the frozen rows (0, −1 when none).
     std::pair<int, int> visibleRows();
+    // The rows held at the top: the sheet's frozen rows, unless they would take more
+    // than half the view (the rows below could then hardly be seen).
+    int frozenRows();
 
 signals:
     void cellEdited(int col, int row, const QString& text);
@@ -56,6 +62,8 @@ private:
     void ensureLayout();
     void updateScrollBars();
     int rowAtY(double y) const; // y in sheet coordinates
+    double frozenHeight();
+    void paintFrozenRows(QPainter& painter, int frozen, double originX);
     void finishEditing(bool commit);
 
     const Sheet* m_sheet = nullptr;
