@@ -2,6 +2,7 @@
 
 #include "host/HostEnvironment.h"
 #include "host/PlugInLoader.h"
+#include "host/WidgetInspector.h"
 
 #include <algorithm>
 
@@ -17,6 +18,7 @@ MainWindow::MainWindow(TComponent* owner, HostEnvironment& environment, PlugInLo
     SetBounds(0, 0, std::min(Screen->Width(), 1600), std::min(Screen->Height(), 1000));
     buildMenu();
     buildStatusBar();
+    WidgetInspector::StartFromEnvironment(this);
 }
 
 TMenuItem* MainWindow::addMenu(TMainMenu* menu, const QString& caption, int groupIndex)
