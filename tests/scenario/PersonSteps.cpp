@@ -4,9 +4,15 @@ namespace scenario {
 
 namespace {
 
+// The main window (a message box may carry the same title).
+const Widget* MainWindow(const Screen& s)
+{
+    return s.find([](const Widget& w) { return w.window == w.id && w.name == QLatin1String("frmHostMain"); });
+}
+
 const Widget* MenuBar(const Screen& s)
 {
-    const Widget* main = s.window(MainTitle);
+    const Widget* main = MainWindow(s);
     return main ? s.find([&](const Widget& w) { return w.window == main->id && w.is("QMenuBar"); }) : nullptr;
 }
 
@@ -131,7 +137,7 @@ void Person::pick(const QString& comboName, const QString& entry)
     m_host.click(combo);
     const Widget list = m_host.waitFor(QStringLiteral("the open list of %1").arg(comboName), [&](const Screen& s) {
         // The open list is a window of its own, outside the main window.
-        const Widget* main = s.window(MainTitle);
+        const Widget* main = MainWindow(s);
         return s.find([&](const Widget& w) { return w.is("QListView") && w.item(entry) && main && w.window != main->id; });
     });
     m_host.click(*list.item(entry));
@@ -171,7 +177,10 @@ void Person::answer(const Widget& window, const QString& button)
     // Message boxes share their caption: the one answered is known by what it says.
     QString said;
     const Widget b = m_host.waitFor(QStringLiteral("the button “%1”").arg(button), [&](const Screen& s) -> const Widget* {
-        const Widget* current = s.window(window.title);
+        // Known by title and kind: a message box may carry the main window's title.
+        const Widget* current = s.find([&](const Widget& w) {
+            return w.window == w.id && w.title == window.title && w.classes == window.classes;
+        });
         if (!current)
             return nullptr;
         said = s.textsInside(current->id);
@@ -182,7 +191,7 @@ void Person::answer(const Widget& window, const QString& button)
     m_host.click(b);
     m_host.waitUntil(QStringLiteral("“%1” closed").arg(window.title), [&](const Screen& s) {
         return !s.find([&](const Widget& w) {
-            return w.window == w.id && w.title == window.title && s.textsInside(w.id) == said;
+            return w.window == w.id && w.title == window.title && w.classes == window.classes && s.textsInside(w.id) == said;
         });
     });
 }

@@ -6,7 +6,6 @@
 
 namespace scenario {
 
-inline const QString MainTitle = QStringLiteral("预算管理系统");
 inline const QString PrintTitle = QStringLiteral("指标打印");
 
 // The four ways a person closes the print window.
