@@ -120,17 +120,18 @@ QJsonArray SheetCells(sheet::SheetView* view)
     return cells;
 }
 
-// Where a sub-window's title bar shows its close button (none while it is maximized).
+// Where a sub-window's title bar shows its close button (none when the window shows no
+// title bar, as a maximized one under a main window's menu bar).
 QRect CloseButtonRect(QMdiSubWindow* sub)
 {
-    if (sub->isMaximized() || sub->isMinimized())
-        return {};
     QStyleOptionTitleBar option;
     option.initFrom(sub);
     option.titleBarFlags = sub->windowFlags();
     option.titleBarState = static_cast<int>(sub->windowState());
     option.subControls = QStyle::SC_All;
     const int height = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, sub);
+    if (sub->widget() && sub->widget()->geometry().top() < height)
+        return {};
     option.rect = QRect(0, 0, sub->width(), height);
     return GlobalRect(sub, sub->style()->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarCloseButton, sub));
 }
