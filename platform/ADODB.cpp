@@ -26,6 +26,14 @@ QString DriverErrorText(const QSqlError& error)
     return text.isEmpty() ? u"未知错误"_s : text;
 }
 
+// Whether a query on `db` should fetch its rows one at a time as they are read. Most
+// drivers then hand each row straight over; the PostgreSQL driver would make a server
+// result per row, so there the whole result is fetched at once and read in place.
+bool ReadsRowByRow(const QSqlDatabase& db)
+{
+    return db.driverName() != u"QPSQL"_s;
+}
+
 bool IsMainThread(QThread* thread)
 {
     const QCoreApplication* app = QCoreApplication::instance();
@@ -365,11 +373,13 @@ void TADOQuery::InternalOpen()
     const QString sql = SQLText();
     QStringList names;
     QList<QMetaType> types;
-    QList<QVariantList> rows;
+    QList<QVariant> values;
+    qsizetype rows = 0;
     QString failure;
     {
-        QSqlQuery query(conn->Database());
-        query.setForwardOnly(true);
+        const QSqlDatabase db = conn->Database();
+        QSqlQuery query(db);
+        query.setForwardOnly(ReadsRowByRow(db));
         if (!query.exec(sql))
             failure = DriverErrorText(query.lastError());
         else if (!query.isSelect())
@@ -379,23 +389,24 @@ void TADOQuery::InternalOpen()
             conn->RaiseStatementError(failure, sql);
         }
         const QSqlRecord record = query.record();
-        for (int i = 0; i < record.count(); ++i) {
+        const int columns = record.count();
+        for (int i = 0; i < columns; ++i) {
             names << record.fieldName(i);
             types << record.field(i).metaType();
         }
+        if (query.size() > 0)
+            values.reserve(qsizetype(query.size()) * columns);
         while (query.next()) {
-            QVariantList row;
-            row.reserve(record.count());
-            for (int i = 0; i < record.count(); ++i)
-                row << query.value(i);
-            rows << std::move(row);
+            for (int i = 0; i < columns; ++i)
+                values.append(query.value(i));
+            ++rows;
         }
         if (query.lastError().isValid())
             failure = DriverErrorText(query.lastError());
     }
     if (!failure.isEmpty())
         conn->RaiseStatementError(failure, sql);
-    SetData(names, types, std::move(rows));
+    SetData(names, types, std::move(values), rows);
 }
 
 int TADOQuery::ExecSQL()
