@@ -1,5 +1,7 @@
 #include "platform/ADODataSet.h"
 
+#include <atomic>
+
 using namespace Qt::StringLiterals;
 
 TField::TField(const TFields* owner, int index, QString name, QMetaType type)
@@ -115,6 +117,8 @@ void TFields::Define(const QStringList& names, const QList<QMetaType>& types)
 
 void TFields::Clear()
 {
+    static std::atomic<quint64> generations{0};
+    FGeneration = ++generations;
     FFields.clear();
     FIndexByFoldedName.clear();
     FMemo.clear();

@@ -71,6 +71,10 @@ public:
     TField* FieldByName(const QString& name) const;
     QStringList FieldNames() const;
 
+    // Changes whenever the fields are defined anew (a data set opened or closed), so a
+    // reader may keep the TField pointers it found for as long as it stays the same.
+    quint64 Generation() const { return FGeneration; }
+
     // The current row's value at `index` (Null without a current row).
     QVariant ValueAt(int index) const;
     // The same, in place: nullptr without a current row or outside the range.
@@ -94,6 +98,7 @@ private:
     QHash<QString, int> FIndexByFoldedName;   // the first field of each case-folded name
     mutable QHash<const char*, TNameMemo> FMemo;
     const QVariant* FCurrent = nullptr;   // the current row's first value
+    quint64 FGeneration = 0;
 };
 
 // A data set of rows held in memory. Derived classes fill it in InternalOpen through

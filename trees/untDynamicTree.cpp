@@ -302,6 +302,8 @@ void TDynamicTree::DetachThreads()
 
 TItemInfo* TDynamicTree::CreateItemInfo(TItemInfoClass cls)
 {
+    if (cls == &TItemInfo::staticMetaObject)
+        return new TItemInfo;   // the usual record, without a look-up by meta-object
     const QString name = ClassNameOf(cls);
     if (!cls || !ClassInheritsFrom(cls, &TItemInfo::staticMetaObject))
         throw TExceptDynamicTree(Format(SBadItemInfoClass, name));
@@ -538,14 +540,30 @@ void TDynamicTree::FillRecord(TNodeItem* node, TItemInfo* info, TFields* fields)
     info->Kind = ikDataNode;
     info->Node = node;
     // Column names as stored, untrimmed.
-    info->Id = fields->FieldByName(FFieldId)->AsString();
-    info->Pid = fields->FieldByName(FFieldPid)->AsString();
-    info->Caption = fields->FieldByName(FFieldCaption)->AsString();
-    info->IsLeaf = fields->FieldByName(FFieldIsLeaf)->AsString() == FValueIsLeaf;
+    info->Id = RowField(fields, rcId, FFieldId)->AsString();
+    info->Pid = RowField(fields, rcPid, FFieldPid)->AsString();
+    info->Caption = RowField(fields, rcCaption, FFieldCaption)->AsString();
+    info->IsLeaf = RowField(fields, rcIsLeaf, FFieldIsLeaf)->AsString() == FValueIsLeaf;
     if (Trim(node->Text()).isEmpty()) {
-        node->SetText(!FFieldText.isEmpty() ? fields->FieldByName(FFieldText)->AsString()
+        node->SetText(!FFieldText.isEmpty() ? RowField(fields, rcText, FFieldText)->AsString()
                                             : info->Caption + QLatin1Char('(') + info->Id + QLatin1Char(')'));
     }
+}
+
+TField* TDynamicTree::RowField(TFields* fields, TRowColumn column, const QString& name) const
+{
+    TRowFields& known = FRowFields;
+    if (known.Fields != fields || known.Generation != fields->Generation()) {
+        known = TRowFields();
+        known.Fields = fields;
+        known.Generation = fields->Generation();
+    }
+    if (!known.Known[column] || known.Names[column] != name) {
+        known.Names[column] = name;
+        known.Found[column] = fields->FindField(name);
+        known.Known[column] = true;
+    }
+    return known.Found[column] ? known.Found[column] : fields->FieldByName(name);   // raises naming it
 }
 
 // A leaf never loads; with LoadAll the children load now, depth first; otherwise a

@@ -196,6 +196,9 @@ private:
     // background row (whose Node is the parent).
     void AddNodeFromFields(TNodeItem* parent, TQueryThread* thread, TFields* fields);
     void FillRecord(TNodeItem* node, TItemInfo* info, TFields* fields) const;
+    enum TRowColumn { rcId, rcPid, rcCaption, rcIsLeaf, rcText, rcCount };
+    // The field of a row's column, found once per data set; raises as FieldByName.
+    TField* RowField(TFields* fields, TRowColumn column, const QString& name) const;
     bool AddChildrenOrDummy(TNodeItem* node, TItemInfoClass cls, quint64 build);
     void LoadFromThread(TQueryThread* thread, TDataSet* dataSet);
     void QueryThreadTerminated(TObject* Sender);
@@ -233,6 +236,17 @@ private:
     std::function<void(TObject*, TTreeNode*, bool&)> FOldOnExpanding;
     quint64 FBuild = 0;              // changes whenever the view's nodes are cleared
     QString FLastLoadError;
+
+    // The fields found for the rows of one data set (by name for every row, they would
+    // cost as much as the rest of adding a node).
+    struct TRowFields {
+        const TFields* Fields = nullptr;
+        quint64 Generation = 0;
+        QString Names[rcCount];
+        TField* Found[rcCount] = {};
+        bool Known[rcCount] = {};
+    };
+    mutable TRowFields FRowFields;
 
     // Rows read ahead by a synchronous LoadAll load; kept while the outermost load runs.
     class TPrefetchScope;
