@@ -377,9 +377,10 @@ void TADOQuery::InternalOpen()
     qsizetype rows = 0;
     QString failure;
     {
-        const QSqlDatabase db = conn->Database();
-        QSqlQuery query(db);
-        query.setForwardOnly(ReadsRowByRow(db));
+        // No QSqlDatabase is held here: a failed statement drops the thread's handle.
+        const bool rowByRow = ReadsRowByRow(conn->Database());
+        QSqlQuery query(conn->Database());
+        query.setForwardOnly(rowByRow);
         if (!query.exec(sql))
             failure = DriverErrorText(query.lastError());
         else if (!query.isSelect())
