@@ -407,6 +407,16 @@ TEST_P(DynamicTreeTest, LoadAllGivesTheNodesAndEventsOfOneStatementPerNode)
     conn->Execute(QStringLiteral("insert into numtree values ('07',0,'甲','0','07 甲'),('08',0,'乙','0','08 乙'),"
                                  "('07002',7,'丙','1','07002 丙'),('07001',7,'丁','1','07001 丁'),"
                                  "('08001',8,'戊','0','08001 戊'),('08001001',8001,'己','1','08001001 己')"));
+    // Table citree compares parent codes without regard to case: 'AB' lists the children
+    // of 'ab' too, so the two never share a statement.
+    const bool sqlite = db->Backend() == QLatin1String("sqlite");
+    if (!sqlite)
+        conn->Execute(QStringLiteral("create extension if not exists citext"));
+    conn->Execute(QStringLiteral("create table citree (eid varchar(20), peid %1, ename varchar(20), "
+                                 "leafflag varchar(1), tname varchar(20))")
+                      .arg(sqlite ? QStringLiteral("varchar(20) collate nocase") : QStringLiteral("citext")));
+    conn->Execute(QStringLiteral("insert into citree values ('ab','0','甲','0','ab 甲'),('AB','0','乙','0','AB 乙'),"
+                                 "('ab1','ab','丙','1','ab1 丙'),('AB2','AB','丁','1','AB2 丁')"));
     struct Case {
         const char* name;
         QString rowSource;   // empty: the print window's
@@ -420,6 +430,7 @@ TEST_P(DynamicTreeTest, LoadAllGivesTheNodesAndEventsOfOneStatementPerNode)
         {"a branch only", {}, QStringLiteral("eid"), QStringLiteral("101"), 3},
         {"numeric parent column: node by node", QStringLiteral("select * from numtree"), QStringLiteral("eid"),
          QStringLiteral("0"), 5},
+        {"case-blind parent column", QStringLiteral("select * from citree"), QStringLiteral("eid"), QStringLiteral("0"), 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
