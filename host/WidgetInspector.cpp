@@ -106,8 +106,7 @@ QJsonArray SheetCells(sheet::SheetView* view)
     if (!s)
         return cells;
     const QRect sight = view->viewport()->rect();
-    const auto [first, last] = view->visibleRows();
-    for (int row = first; row >= 1 && row <= last; ++row) {
+    const auto addRow = [&](int row) {
         for (int col = 1; col <= s->columnCount(); ++col) {
             const QString text = s->displayText(col, row);
             const QRect r = view->cellRect(col, row);
@@ -116,7 +115,13 @@ QJsonArray SheetCells(sheet::SheetView* view)
             cells.append(QJsonObject{{"col", col}, {"row", row}, {"text", text},
                                      {"rect", RectJson(GlobalRect(view->viewport(), r))}});
         }
-    }
+    };
+    // The frozen heading rows stay in sight above the scrolling ones.
+    for (int row = 1; row <= view->frozenRows(); ++row)
+        addRow(row);
+    const auto [first, last] = view->visibleRows();
+    for (int row = first; row >= 1 && row <= last; ++row)
+        addRow(row);
     return cells;
 }
 
