@@ -27,12 +27,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "common/gunSelectList.h"
+#include "print/gunSelectList.h"
 #include "common/untDataBase.h"
 #include "host/HostDatabase.h"
 #include "host/HostEnvironment.h"
 #include "platform/Forms.h"
-#include "plugin/PlugInGlobals.h"
+#include "common/PlugInGlobals.h"
 #include "plugin/untDefConnection.h"
 #include "print/CELL50Lib_TLB.h"
 #include "print/bwnTallyleaf.h"

@@ -1,11 +1,22 @@
-#include "tests/hostcli/HostRun.h"
+#include "tests/support/HostRun.h"
 
 #include <QProcess>
+#include <csignal>
 #include <gtest/gtest.h>
 
-namespace hostcli {
+namespace testsupport {
 
-HostRun RunHost(const QStringList& args, const QString& home)
+QString InstalledHost()
+{
+    return QStringLiteral(TALLYLEAF_TEST_PREFIX "/bin/tallyleaf-host");
+}
+
+HostRun RunHost(const QStringList& args, const QString& home, rlim_t fileSizeLimit)
+{
+    return RunProgram(InstalledHost(), args, home, fileSizeLimit);
+}
+
+HostRun RunProgram(const QString& program, const QStringList& args, const QString& home, rlim_t fileSizeLimit)
 {
     QProcess host;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -13,8 +24,16 @@ HostRun RunHost(const QStringList& args, const QString& home)
     env.insert("XDG_CONFIG_HOME", home + "/config");
     env.insert("QT_QPA_PLATFORM", "offscreen");
     host.setProcessEnvironment(env);
-    host.start(TALLYLEAF_HOST_EXE, args);
-    const bool ended = host.waitForFinished(120000);
+    host.setChildProcessModifier([fileSizeLimit] {
+        if (fileSizeLimit == 0)
+            return;
+        // In the child between fork and exec: an ignored signal stays ignored after exec.
+        ::signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit limit{fileSizeLimit, fileSizeLimit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    host.start(program, args);
+    const bool ended = host.waitForFinished(240000);
     EXPECT_TRUE(ended) << "the host did not end: " << args.join(' ').toStdString();
     if (!ended) {
         host.kill();
@@ -35,4 +54,4 @@ const QRegularExpression& TeardownTrouble()
     return trouble;
 }
 
-} // namespace hostcli
+} // namespace testsupport
