@@ -7,20 +7,24 @@
 #   plugin  trees   the plug-in frame and base windows; the data-bound trees
 #   common          context records, settings, object factory, class registry, database layer
 #   platform sheet  our layer over Qt; the report sheet engine (neither knows the other)
+#   files           writing a user's file (what may be replaced, staging, renaming into place)
 #
 # tests/layers runs tests/layers/check_layers.py over the sources with this table: an
 # include that runs upward (or sideways between plugin and trees, or platform and sheet)
 # fails it, and the libraries below are linked in the same order, so a call that runs
 # upward does not link either.
-set(TALLYLEAF_LAYERS platform sheet common plugin trees print host tools)
-set(TALLYLEAF_LAYER_BELOW_platform "")
-set(TALLYLEAF_LAYER_BELOW_sheet "")
-set(TALLYLEAF_LAYER_BELOW_common platform)
-set(TALLYLEAF_LAYER_BELOW_plugin common platform)
-set(TALLYLEAF_LAYER_BELOW_trees common platform)
-set(TALLYLEAF_LAYER_BELOW_print plugin trees common platform sheet)
-set(TALLYLEAF_LAYER_BELOW_host common platform)
-set(TALLYLEAF_LAYER_BELOW_tools common platform sheet)
+set(TALLYLEAF_LAYERS files platform sheet common plugin trees print host tools)
+set(TALLYLEAF_LAYER_BELOW_files "")
+set(TALLYLEAF_LAYER_BELOW_platform files)
+set(TALLYLEAF_LAYER_BELOW_sheet files)
+set(TALLYLEAF_LAYER_BELOW_common platform files)
+set(TALLYLEAF_LAYER_BELOW_plugin common platform files)
+set(TALLYLEAF_LAYER_BELOW_trees common platform files)
+set(TALLYLEAF_LAYER_BELOW_print plugin trees common platform sheet files)
+set(TALLYLEAF_LAYER_BELOW_host common platform files)
+# The tools stand beside the host at the top: tallyleaf-sheet compiles the report's own
+# template check (print/untReportTemplate) in.
+set(TALLYLEAF_LAYER_BELOW_tools print common platform sheet files)
 
 # tallyleaf_layer(NAME SOURCES files... LINKS libraries...): one layer's static library.
 function(tallyleaf_layer name)

@@ -1,7 +1,16 @@
 #include "common/untDemoDatabase.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "common/untSqlDialect.h"
 #include "platform/ADODB.h"
@@ -455,4 +464,102 @@ bool CreateDemoDatabase(const QString& connectionString, QString* error)
     const bool ok = CreateDemoDatabase(conn, error);
     conn->Free();
     return ok;
+}
+
+// ---------------------------------------------------------------- the demo database file
+
+namespace {
+
+// An exclusive advisory lock on a lock file beside the database. The system drops it when
+// its holder dies, so a first run that crashed blocks nobody.
+class TDemoLock {
+public:
+    explicit TDemoLock(const QString& path)
+    {
+        FFd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (FFd < 0) {
+            FError = u"不能打开锁文件%1：%2"_s.arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+            return;
+        }
+        while (::flock(FFd, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                FError = u"不能锁定锁文件%1：%2"_s.arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+                return;
+            }
+        }
+    }
+    ~TDemoLock()
+    {
+        if (FFd >= 0)
+            ::close(FFd); // closing drops the lock
+    }
+    TDemoLock(const TDemoLock&) = delete;
+    TDemoLock& operator=(const TDemoLock&) = delete;
+
+    QString Error() const { return FError; }
+
+private:
+    int FFd = -1;
+    QString FError;
+};
+
+// True when the file holds the tables and the view of the budget schema and some units.
+bool IsCompleteDemoDatabase(const QString& file)
+{
+    if (QFileInfo(file).size() == 0)
+        return false;
+    const QString name = u"tallyleaf-demo-check"_s;
+    bool complete = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+        db.setDatabaseName(file);
+        db.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
+        if (db.open()) {
+            QSqlQuery tables(db);
+            complete = tables.exec(u"select count(*) from sqlite_master where lower(name) in "
+                                   "('pubdept','pubmoneykind','busibudget','vwbudget')"_s)
+                && tables.next() && tables.value(0).toInt() == 4;
+            QSqlQuery units(db);
+            complete = complete && units.exec(u"select 1 from pubdept limit 1"_s) && units.next();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return complete;
+}
+
+} // namespace
+
+bool EnsureDemoDatabaseFile(const QString& file, QString* error)
+{
+    const QString folder = QFileInfo(file).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        if (error)
+            *error = u"不能创建文件夹%1"_s.arg(folder);
+        return false;
+    }
+    const TDemoLock lock(file + u".lock"_s);
+    if (!lock.Error().isEmpty()) {
+        if (error)
+            *error = lock.Error();
+        return false;
+    }
+    if (IsCompleteDemoDatabase(file))
+        return true;
+    // Only the holder of the lock touches the partial file, so what is there is left over
+    // from a build that was cut short.
+    const QString partial = file + u".partial"_s;
+    QFile::remove(partial);
+    QFile::remove(partial + u"-journal"_s);
+    if (!CreateDemoDatabase(u"sqlite:"_s + partial, error)) {
+        QFile::remove(partial);
+        return false;
+    }
+    if (::rename(QFile::encodeName(partial).constData(), QFile::encodeName(file).constData()) != 0) {
+        if (error)
+            *error = u"不能把%1改名为%2：%3"_s.arg(partial, file, QString::fromLocal8Bit(std::strerror(errno)));
+        QFile::remove(partial);
+        return false;
+    }
+    return true;
 }

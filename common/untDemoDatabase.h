@@ -147,3 +147,11 @@ void WriteReferenceTables(TADOConnection* conn, const TDemoCatalog& catalog);
 // the back end can roll DDL back (SQLite and PostgreSQL both can).
 bool CreateDemoDatabase(TADOConnection* conn, QString* error);
 bool CreateDemoDatabase(const QString& connectionString, QString* error);
+
+// Makes sure that the SQLite file `file` holds the whole demo database, as the host's first
+// run needs it: several hosts may start at once on a fresh data folder. Under an exclusive
+// lock on "<file>.lock" (flock, dropped by the system when its holder dies), a file that is
+// missing, empty, not a database or without the budget tables and units is built again
+// into "<file>.partial" and renamed into place, so the name never shows a part-built
+// database. The folder is created when missing. False with *error on failure.
+bool EnsureDemoDatabaseFile(const QString& file, QString* error);

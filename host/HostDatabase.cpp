@@ -1,8 +1,5 @@
 #include "host/HostDatabase.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QStandardPaths>
 
 #include "common/untDataBase.h"
@@ -61,18 +58,6 @@ HostDatabase::LoginCheck HostDatabase::checkLoginUnit(const QString& code, QStri
 void HostDatabase::ensureDemoDatabase()
 {
     const QString file = m_connection.mid(int(qstrlen("sqlite:")));
-    if (QFileInfo::exists(file))
-        return;
-    QDir().mkpath(QFileInfo(file).absolutePath());
-    // Built beside the final name and renamed into place: an interrupted first run
-    // leaves no half-filled demo database behind.
-    const QString partial = file + QStringLiteral(".partial");
-    QFile::remove(partial);
-    if (!CreateDemoDatabase(QStringLiteral("sqlite:") + partial, &m_error)) {
-        QFile::remove(partial);
+    if (!EnsureDemoDatabaseFile(file, &m_error))
         m_error = QStringLiteral("演示数据库%1未能创建：%2").arg(file, m_error);
-        return;
-    }
-    if (!QFile::rename(partial, file))
-        m_error = QStringLiteral("演示数据库%1未能创建：不能改名").arg(file);
 }

@@ -2,6 +2,7 @@
 
 #include "host/HostEnvironment.h"
 #include "host/PlugInLoader.h"
+#include "host/WidgetInspector.h"
 
 #include <algorithm>
 
@@ -17,6 +18,7 @@ MainWindow::MainWindow(TComponent* owner, HostEnvironment& environment, PlugInLo
     SetBounds(0, 0, std::min(Screen->Width(), 1600), std::min(Screen->Height(), 1000));
     buildMenu();
     buildStatusBar();
+    WidgetInspector::StartFromEnvironment(this);
 }
 
 TMenuItem* MainWindow::addMenu(TMainMenu* menu, const QString& caption, int groupIndex)
@@ -51,13 +53,15 @@ void MainWindow::buildMenu()
     addItem(system, QStringLiteral("退出(&X)"), [this] { Close(); }, QStringLiteral("Alt+F4"));
 
     TMenuItem* window = addMenu(menu, QStringLiteral("窗口(&W)"), 5);
-    addItem(window, QStringLiteral("层叠(&C)"), [this] { MDIArea()->cascadeSubWindows(); });
+    addItem(window, QStringLiteral("层叠(&C)"), [this] { Cascade(); });
     addItem(window, QStringLiteral("平铺(&T)"), [this] { MDIArea()->tileSubWindows(); });
     addItem(window, QStringLiteral("关闭全部(&A)"), [this] {
         for (int i = MDIChildCount() - 1; i >= 0; --i)
             if (TCustomForm* child = MDIChildren(i))
                 child->Close();
     });
+
+    SetWindowMenu(window);
 
     TMenuItem* help = addMenu(menu, QStringLiteral("帮助(&H)"), 9);
     addItem(help, QStringLiteral("关于(&A)"), [this] {

@@ -1,8 +1,8 @@
 #pragma once
 // The host's MDI main window: its own main menu (system, window and help menus with
 // group indices 0, 5 and 9, leaving 1 to 4 for a plug-in child's menus), the entry
-// "指标打印" that opens the plug-in's window, and a status bar with the year and the
-// login unit.
+// "指标打印" that opens the plug-in's window, the window menu that lists the open windows,
+// and a status bar with the year and the login unit.
 #include "platform/ComCtrls.h"
 #include "platform/Forms.h"
 #include "platform/Menus.h"

@@ -30,7 +30,7 @@ bool PlugInLoader::load()
         tried << path;
         if (!QFileInfo::exists(path))
             continue;
-        m_handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+        m_handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
         if (!m_handle) {
             m_lastError = QStringLiteral("不能装入插件%1：%2").arg(path, QString::fromLocal8Bit(dlerror()));
             return false;
@@ -64,7 +64,7 @@ void PlugInLoader::ReleasePlugIn(int32_t PlugInId)
     Q_UNUSED(PlugInId);
     ++m_releaseCount;
     m_unloadPending = true;
-    // We are inside the plug-in's code (its window is being freed): unload afterwards.
+    // We are inside the plug-in's code (its window is being freed): let go afterwards.
     QTimer::singleShot(0, [this] {
         if (m_unloadPending)
             unload();

@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QToolTip>
 #include <algorithm>
@@ -195,7 +196,8 @@ void TCustomForm::Show()
     QWidget* window = WindowWidget();
     if (!window)
         return;
-    if (!(Visible() && window->isVisible())) {
+    const bool wasShown = Visible() && window->isVisible();
+    if (!wasShown) {
         ApplyPosition();
         IncludeFormState(fsShowing);
         try {
@@ -207,7 +209,10 @@ void TCustomForm::Show()
         ExcludeFormState(fsShowing);
         SetFormVisible(true);
     }
-    window->raise();
+    // A window just shown is in front already; raising a top-level window asks the
+    // window system, and platforms without stacking (offscreen) warn at every request.
+    if (FSubWindow || wasShown)
+        window->raise();
     if (FSubWindow && FSubWindow->mdiArea())
         FSubWindow->mdiArea()->setActiveSubWindow(FSubWindow);
     else
@@ -655,6 +660,87 @@ TCustomForm* TCustomForm::MDIChildren(int index) const
     return nullptr;
 }
 
+QList<QMdiSubWindow*> TCustomForm::ChildWindowsInSight() const
+{
+    // A child being freed is hidden first (Release): it is no longer the user's window.
+    QList<QMdiSubWindow*> children;
+    for (QMdiSubWindow* sub : FMdiArea ? FMdiArea->subWindowList(QMdiArea::CreationOrder) : QList<QMdiSubWindow*>())
+        if (sub->isVisible() && FormOf(sub->widget()))
+            children << sub;
+    return children;
+}
+
+void TCustomForm::SetWindowMenu(TMenuItem* item)
+{
+    if (FWindowMenu)
+        FWindowMenu->RemoveFreeNotification(this);
+    FWindowMenu = item;
+    if (!item)
+        return;
+    item->FreeNotification(this);
+    QObject::connect(item->SubMenu(), &QMenu::aboutToShow, this, [this, item] {
+        if (item == FWindowMenu)
+            ListChildWindows();
+    });
+}
+
+void TCustomForm::ListChildWindows()
+{
+    for (const QPointer<QAction>& a : std::as_const(FWindowListActions))
+        delete a.data();
+    FWindowListActions.clear();
+    const QList<QMdiSubWindow*> children = ChildWindowsInSight();
+    if (children.isEmpty())
+        return;
+    QMenu* menu = FWindowMenu->SubMenu();
+    FWindowListActions << menu->addSeparator();
+    QMdiSubWindow* active = FMdiArea->activeSubWindow();
+    for (int i = 0; i < children.size(); ++i) {
+        QMdiSubWindow* sub = children.at(i);
+        QAction* entry = menu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(sub->windowTitle()));
+        entry->setCheckable(true);
+        entry->setChecked(sub == active);
+        QObject::connect(entry, &QAction::triggered, this, [this, sub = QPointer<QMdiSubWindow>(sub)] {
+            if (!sub || !FMdiArea)
+                return;
+            if (sub->isMinimized())
+                sub->showNormal();
+            FMdiArea->setActiveSubWindow(sub);
+        });
+        FWindowListActions << entry;
+    }
+}
+
+void TCustomForm::Cascade()
+{
+    if (!FMdiArea)
+        return;
+    // Qt's own cascade sizes each window by its size hint, which for a form laid out by
+    // Align rules is next to nothing. Here each window keeps its size; one that does not
+    // fit from its place starts the cascade again at the corner, as big as the area.
+    const int step = FMdiArea->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, FMdiArea);
+    const QSize area = FMdiArea->viewport()->size();
+    QMdiSubWindow* active = FMdiArea->activeSubWindow();
+    QList<QMdiSubWindow*> children = ChildWindowsInSight();
+    children.removeIf([](QMdiSubWindow* sub) { return sub->isMinimized(); });
+    // The active window last, so that it ends in front.
+    if (children.removeOne(active))
+        children << active;
+    QPoint at(0, 0);
+    for (QMdiSubWindow* sub : children) {
+        if (sub->isMaximized())
+            sub->showNormal();
+        const QSize size = sub->size();
+        if (at.x() + size.width() > area.width() || at.y() + size.height() > area.height())
+            at = QPoint(0, 0);
+        sub->setGeometry(QRect(at, size.boundedTo(area)));
+        sub->raise();
+        at += QPoint(step, step);
+    }
+    if (active)
+        FMdiArea->setActiveSubWindow(active);
+}
+
 void TCustomForm::ChildActivated()
 {
     TCustomForm* child = ActiveMDIChild();
@@ -685,6 +771,8 @@ void TCustomForm::Notification(TComponent* AComponent, TOperation Operation)
         FMergedMenu = nullptr;
         changed = true;
     }
+    if (AComponent == FWindowMenu)
+        FWindowMenu = nullptr;
     // While the form itself is going, its menu bar is not rebuilt from half-freed items.
     if (changed && !HasState(csDestroying))
         RebuildMenuBar();

@@ -176,6 +176,14 @@ public:
     // Merges the items of an MDI child's main menu into this form's main menu (null
     // takes the merged items out again).
     virtual void MergeChildMenu(TMainMenu* childMenu);
+    // The menu item under which the main form lists its open MDI children ("&1 指标打印"),
+    // below the item's own sub-items, the active child checked; choosing one brings it
+    // to the front. Null lists them nowhere.
+    void SetWindowMenu(TMenuItem* item);
+    TMenuItem* WindowMenu() const { return FWindowMenu; }
+    // Arranges the MDI children that are not minimised one title bar apart, each keeping
+    // its size as far as the MDI area allows, the active child in front.
+    void Cascade();
     // The key handling of the form for an event addressed to one of its widgets (the
     // application's event filter asks; true when the key was consumed).
     virtual bool PreviewKeyEvent(QWidget* receiver, QEvent* event);
@@ -231,6 +239,8 @@ private:
     void LayoutWindow();
     void ChildActivated();
     void RebuildMenuBar();
+    void ListChildWindows();
+    QList<QMdiSubWindow*> ChildWindowsInSight() const;
     bool HandleKeyPress(QWidget* receiver, QKeyEvent* event);
     bool HandleKeyDown(QWidget* receiver, QKeyEvent* event, bool release);
 
@@ -241,6 +251,8 @@ private:
     QEventLoop* FModalLoop = nullptr;
     TMainMenu* FMenu = nullptr;
     TMainMenu* FMergedMenu = nullptr;
+    TMenuItem* FWindowMenu = nullptr;
+    QList<QPointer<QAction>> FWindowListActions;
     TModalResult FModalResult = mrNone;
     TFormState FFormState = 0;
     TFormStyle FFormStyle = fsNormal;

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QThread>
 #include <QStringDecoder>
 
@@ -11,10 +10,13 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "files/StagedFile.h"
 
 namespace {
 
@@ -27,41 +29,216 @@ constexpr int LockPollMs = 20;
 QString SystemError(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
 
 // ---------------------------------------------------------------------------------
-// Reading the text
+// The text of a settings file, kept byte for byte
+//
+// The file may be the host's, shared with its other settings and tools: a write changes
+// only the lines of the keys it writes, in the file's own encoding, and keeps every other
+// byte, the line ends and the byte-order mark. So the encoding is found once for the
+// whole file, and a file that is not text in one encoding is neither read nor written.
 
-QString DecodeSettingsText(QByteArray bytes)
+const QByteArray Utf8Mark("\xEF\xBB\xBF");
+
+// Decoders judge each piece on its own: a character cut off at the end of a line or of the
+// file is an error, not something kept for a next piece that never comes.
+QStringDecoder Utf8Decoder()
 {
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return text;
-    // Files written by older tools carry the legacy code page of the settings.
-    QStringDecoder legacy("GB18030");
-    return legacy.isValid() ? legacy.decode(bytes) : text;
+    return QStringDecoder(QStringDecoder::Utf8,
+                          QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
 }
 
-QStringList ReadLines(const QString& fileName)
+QStringDecoder Gb18030Decoder()
 {
-    QFileInfo info(fileName);
-    if (!info.exists())
-        return {};
-    if (info.isDir())
+    return QStringDecoder("GB18030", QStringDecoder::Flag::Stateless);
+}
+
+enum class TTextEncoding { Utf8, Gb18030 };
+
+struct TIniLine {
+    QString Text;      // decoded
+    QByteArray Bytes;  // as on disk, without the line end
+    QByteArray End;    // "\n", "\r\n", or empty for a last line without one
+    bool Changed = false;
+};
+
+struct TIniText {
+    QByteArray Mark;
+    TTextEncoding Encoding = TTextEncoding::Utf8;
+    QByteArray LineEnd = "\n"; // for new lines: the end of the file's first line
+    QList<TIniLine> Lines;
+};
+
+QList<TIniLine> SplitLines(const QByteArray& body)
+{
+    QList<TIniLine> lines;
+    qsizetype start = 0;
+    while (start < body.size()) {
+        const qsizetype nl = body.indexOf('\n', start);
+        TIniLine line;
+        line.Bytes = body.mid(start, nl < 0 ? -1 : nl - start);
+        if (nl >= 0)
+            line.End = line.Bytes.endsWith('\r') ? QByteArray("\r\n") : QByteArray("\n");
+        if (line.End.size() == 2)
+            line.Bytes.chop(1);
+        lines.append(line);
+        start = nl < 0 ? body.size() : nl + 1;
+    }
+    return lines;
+}
+
+bool IsUtf8(const QByteArray& bytes)
+{
+    QStringDecoder utf8 = Utf8Decoder();
+    const QString decoded = utf8.decode(bytes); // decoding happens on conversion
+    return !utf8.hasError();
+}
+
+bool IsAscii(const QByteArray& bytes)
+{
+    return std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool IsChinese(char16_t c)
+{
+    return (c >= 0x3000 && c <= 0x303F) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF)
+        || (c >= 0xFF00 && c <= 0xFFEF);
+}
+
+// A line of ASCII and Chinese characters in UTF-8. Text in the legacy code page reads so
+// only by rare chance (about one line in 100,000), so next to lines that are no UTF-8 at
+// all it shows a file of mixed encodings.
+bool ReadsAsUtf8Chinese(const QByteArray& line)
+{
+    if (IsAscii(line))
+        return false;
+    QStringDecoder utf8 = Utf8Decoder();
+    const QString text = utf8.decode(line);
+    return !utf8.hasError()
+        && std::all_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.unicode() < 0x80 || IsChinese(c.unicode()); });
+}
+
+QString LineNumber(qsizetype index) { return QString::number(index + 1); }
+
+[[noreturn]] void NotText(const QString& fileName, const QString& why)
+{
+    throw EInOutError(Format(QStringLiteral("设置文件“%s”不是单一编码的文本文件（%s），不能读写"), {fileName, why}));
+}
+
+qsizetype FirstLine(const QList<TIniLine>& lines, const std::function<bool(const QByteArray&)>& test)
+{
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        if (test(lines.at(i).Bytes))
+            return i;
+    return -1;
+}
+
+// UTF-8 when the whole text is UTF-8 (or it starts with the UTF-8 mark); otherwise the
+// legacy code page GB18030 (a superset of GB2312), when the whole text decodes in it and
+// no line of it is UTF-8 Chinese.
+TTextEncoding DetectEncoding(const TIniText& text, const QByteArray& body, const QString& fileName)
+{
+    const auto notUtf8 = [](const QByteArray& b) { return !IsUtf8(b); };
+    if (IsUtf8(body))
+        return TTextEncoding::Utf8;
+    if (!text.Mark.isEmpty())
+        NotText(fileName, QStringLiteral("文件以UTF-8标记开头，第%1行却不是UTF-8")
+                              .arg(LineNumber(FirstLine(text.Lines, notUtf8))));
+    const auto notGb = [](const QByteArray& b) {
+        QStringDecoder gb = Gb18030Decoder();
+        const QString decoded = gb.decode(b);
+        return !gb.isValid() || gb.hasError();
+    };
+    const qsizetype bad = FirstLine(text.Lines, notGb);
+    if (bad >= 0)
+        NotText(fileName, QStringLiteral("第%1行既不是UTF-8也不是GB18030（GB2312）").arg(LineNumber(bad)));
+    const qsizetype utf8 = FirstLine(text.Lines, ReadsAsUtf8Chinese);
+    if (utf8 >= 0)
+        NotText(fileName, QStringLiteral("第%1行是UTF-8，第%2行是GB18030（GB2312）")
+                              .arg(LineNumber(utf8), LineNumber(FirstLine(text.Lines, notUtf8))));
+    return TTextEncoding::Gb18030;
+}
+
+QString Decode(const QByteArray& bytes, TTextEncoding encoding)
+{
+    QStringDecoder decoder = encoding == TTextEncoding::Utf8 ? Utf8Decoder() : Gb18030Decoder();
+    return decoder.decode(bytes);
+}
+
+QByteArray Encode(const QString& text, TTextEncoding encoding, const QString& fileName)
+{
+    if (encoding == TTextEncoding::Utf8)
+        return text.toUtf8();
+    QStringEncoder gb("GB18030");
+    const QByteArray bytes = gb.encode(text);
+    if (gb.hasError())
+        throw EInOutError(
+            Format(QStringLiteral("设置文件“%s”不能保存“%s”：它不能写成文件的编码GB18030"), {fileName, text}));
+    return bytes;
+}
+
+TIniText ParseText(const QByteArray& bytes, const QString& fileName)
+{
+    TIniText text;
+    QByteArray body = bytes;
+    if (body.startsWith(Utf8Mark)) {
+        text.Mark = Utf8Mark;
+        body.remove(0, Utf8Mark.size());
+    }
+    text.Lines = SplitLines(body);
+    const qsizetype nul = FirstLine(text.Lines, [](const QByteArray& b) { return b.contains('\0'); });
+    if (nul >= 0)
+        NotText(fileName, QStringLiteral("第%1行有空字节").arg(LineNumber(nul)));
+    text.Encoding = DetectEncoding(text, body, fileName);
+    for (TIniLine& line : text.Lines)
+        line.Text = Decode(line.Bytes, text.Encoding);
+    if (!text.Lines.isEmpty() && !text.Lines.first().End.isEmpty())
+        text.LineEnd = text.Lines.first().End;
+    return text;
+}
+
+QByteArray JoinText(const TIniText& text, const QString& fileName)
+{
+    QByteArray out = text.Mark;
+    for (qsizetype i = 0; i < text.Lines.size(); ++i) {
+        const TIniLine& line = text.Lines.at(i);
+        out += line.Changed ? Encode(line.Text, text.Encoding, fileName) : line.Bytes;
+        const bool last = i + 1 == text.Lines.size();
+        out += line.End.isEmpty() && !last ? text.LineEnd : line.End;
+    }
+    return out;
+}
+
+TIniText LoadText(const QString& path, const QString& fileName)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {}; // nothing there (a link to nothing included): no sections
+    if (S_ISDIR(st.st_mode))
         throw EInOutError(Format(QStringLiteral("不能读取设置文件“%s”：这是一个文件夹"), fileName));
-    QFile file(fileName);
+    // A FIFO would block the reader, a device never ends or is not ours to read.
+    if (!S_ISREG(st.st_mode))
+        throw EInOutError(Format(QStringLiteral("不能读取设置文件“%s”：这不是普通文件"), fileName));
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw EInOutError(Format(QStringLiteral("不能读取设置文件“%s”：%s"), {fileName, file.errorString()}));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw EInOutError(Format(QStringLiteral("不能读取设置文件“%s”：%s"), {fileName, file.errorString()}));
-    QStringList lines = DecodeSettingsText(bytes).split(u'\n');
-    for (QString& line : lines)
-        if (line.endsWith(u'\r'))
-            line.chop(1);
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
+    return ParseText(bytes, fileName);
+}
+
+QStringList Texts(const TIniText& text)
+{
+    QStringList lines;
+    lines.reserve(text.Lines.size());
+    for (const TIniLine& line : text.Lines)
+        lines.append(line.Text);
     return lines;
+}
+
+QStringList ReadLines(const QString& fileName)
+{
+    return Texts(LoadText(fileName, fileName));
 }
 
 // ---------------------------------------------------------------------------------
@@ -210,17 +387,6 @@ private:
     bool FLocked = true;
 };
 
-void CheckWritable(const QFileInfo& info, const QString& fileName)
-{
-    if (!info.exists())
-        return;
-    if (info.isDir())
-        throw EInOutError(Format(QStringLiteral("不能写入设置文件“%s”：这是一个文件夹"), fileName));
-    // The permission bit counts even for a user whom the system would let write anyway.
-    if (!(info.permissions() & QFileDevice::WriteOwner) || !info.isWritable())
-        throw EInOutError(Format(QStringLiteral("设置文件“%s”是只读的，不能写入"), fileName));
-}
-
 void WriteAll(int fd, const QByteArray& bytes, const QString& fileName)
 {
     const char* p = bytes.constData();
@@ -230,125 +396,78 @@ void WriteAll(int fd, const QByteArray& bytes, const QString& fileName)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            throw EInOutError(Format(QStringLiteral("不能写入设置文件“%s”：%s"), {fileName, SystemError(errno)}));
+            throw EInOutError(Format(QStringLiteral("不能写入设置文件“%s”：%s"),
+                                     {fileName, SystemError(n < 0 ? errno : ENOSPC)}));
         p += n;
         left -= n;
     }
 }
 
-void SyncFolder(const QString& folder)
+// A file with other hard links, or one whose owner or group this user could not give a
+// new file, is written over in place, so that every name and the owner stay. The new text
+// is complete before the first byte is written; only this path can leave a torn file
+// behind if the machine stops in the middle of the write.
+void RewriteInPlace(const QString& path, const QByteArray& bytes, const QString& fileName)
 {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0)
-        return; // the rename has happened; a folder we cannot open for syncing is no failure
-    ::fsync(fd);
-    ::close(fd);
-}
-
-// The file that a write replaces: the name itself. A symbolic link at the name is
-// replaced by a regular file, never written through, so a link planted there cannot
-// make the write land elsewhere.
-QString WriteTarget(const QString& fileName)
-{
-    return QFileInfo(fileName).absoluteFilePath();
-}
-
-// The lines a write keeps. Through a link they are what reading shows; a link that
-// leads to no regular file (dangling, a folder) holds none.
-QStringList LinesToKeep(const QString& fileName)
-{
-    const QFileInfo info(fileName);
-    if (info.isSymLink() && !info.isFile())
-        return {};
-    return ReadLines(fileName);
-}
-
-// A new file beside `base` in `folder`, created with the user's default permissions
-// (0666 less the umask) and never through a link planted at its name.
-int CreateTemporaryFile(const QString& folder, const QString& base, QByteArray& path)
-{
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString suffix = QString::number(QRandomGenerator::system()->generate64(), 36);
-        path = QFile::encodeName(folder + QStringLiteral("/.") + base + u'.' + suffix);
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    errno = EEXIST;
-    return -1;
-}
-
-// Temporary file in the same folder, flushed and synced, renamed over the target.
-void ReplaceFileAtomically(const QString& fileName, const QByteArray& bytes)
-{
-    const QString target = WriteTarget(fileName);
-    const QFileInfo targetInfo(target);
-    // An existing file keeps its permissions; a new one (or one replacing a link) gets
-    // the user's default ones from the create below.
-    struct stat st {};
-    const bool exists = ::lstat(QFile::encodeName(target).constData(), &st) == 0;
-    const bool keepMode = exists && S_ISREG(st.st_mode);
-    if (!exists || !S_ISLNK(st.st_mode))
-        CheckWritable(targetInfo, fileName);
-
-    QByteArray temp;
-    const int fd = CreateTemporaryFile(targetInfo.absolutePath(), targetInfo.fileName(), temp);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         throw EInOutError(Format(QStringLiteral("不能写入设置文件“%s”：%s"), {fileName, SystemError(errno)}));
-    const auto fail = [&](int code) {
-        ::unlink(temp.constData());
-        throw EInOutError(Format(QStringLiteral("不能写入设置文件“%s”：%s"), {fileName, SystemError(code)}));
-    };
     try {
         WriteAll(fd, bytes, fileName);
+        if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd) != 0)
+            throw EInOutError(Format(QStringLiteral("不能写入设置文件“%s”：%s"), {fileName, SystemError(errno)}));
     } catch (...) {
         ::close(fd);
-        ::unlink(temp.constData());
         throw;
     }
-    if ((keepMode && ::fchmod(fd, st.st_mode & 07777) != 0) || ::fsync(fd) != 0) {
-        const int code = errno;
-        ::close(fd);
-        fail(code);
-    }
     if (::close(fd) != 0)
-        fail(errno);
-    if (::rename(temp.constData(), QFile::encodeName(target).constData()) != 0)
-        fail(errno);
-    SyncFolder(targetInfo.absolutePath());
+        throw EInOutError(Format(QStringLiteral("不能写入设置文件“%s”：%s"), {fileName, SystemError(errno)}));
 }
 
-QByteArray JoinLines(const QStringList& lines)
+// Every other write replaces the file in one step: a crash leaves the old text or the new.
+void Replace(const QString& path, const QByteArray& bytes, const QString& fileName)
 {
-    QByteArray out;
-    for (const QString& line : lines) {
-        out += line.toUtf8();
-        out += '\n';
-    }
-    return out;
+    QString error;
+    if (!sheet::StagedFile::writeAll(path, bytes, &error))
+        throw EInOutError(Format(QStringLiteral("不能写入设置文件“%s”：%s"), {fileName, error}));
 }
 
-void PutValue(QStringList& lines, const QString& section, const QString& ident, const QString& value)
+TIniLine NewLine(const QString& line, const TIniText& text)
 {
+    return TIniLine{line, {}, text.LineEnd, true};
+}
+
+void SetLine(TIniLine& line, const QString& text)
+{
+    if (line.Text == text)
+        return; // unchanged lines keep their bytes
+    line.Text = text;
+    line.Changed = true;
+}
+
+void PutValue(TIniText& text, const QString& section, const QString& ident, const QString& value)
+{
+    const QStringList lines = Texts(text);
+    const QString keyLine = ident + u'=' + ValueForDisk(value);
     TSectionSpan span;
     if (!FindSection(lines, section, span)) {
         if (!lines.isEmpty() && !Trim(lines.last()).isEmpty())
-            lines.append(QString());
-        lines.append(u'[' + section + u']');
-        lines.append(ident + u'=' + ValueForDisk(value));
+            text.Lines.append(NewLine(QString(), text));
+        text.Lines.append(NewLine(u'[' + section + u']', text));
+        text.Lines.append(NewLine(keyLine, text));
         return;
     }
     QString diskKey;
     const qsizetype at = FindKey(lines, span, ident, &diskKey);
     if (at >= 0) {
-        lines[at] = diskKey + u'=' + ValueForDisk(value);
+        SetLine(text.Lines[at], diskKey + u'=' + ValueForDisk(value));
         return;
     }
     // A new key goes behind the section's last non-blank line.
     qsizetype insertAt = span.End;
     while (insertAt > span.First && Trim(lines.at(insertAt - 1)).isEmpty())
         --insertAt;
-    lines.insert(insertAt, ident + u'=' + ValueForDisk(value));
+    text.Lines.insert(insertAt, NewLine(keyLine, text));
 }
 
 } // namespace
@@ -407,10 +526,18 @@ void TIniFile::WriteString(const QString& Section, const QString& Ident, const Q
 {
     CheckNames(FileName(), Section, Ident, Value);
     std::lock_guard<std::mutex> guard(GWriteLock);
-    const TFolderLock folderLock(QFileInfo(WriteTarget(FileName())).absolutePath(), FileName());
-    QStringList lines = LinesToKeep(FileName());
-    PutValue(lines, Section, Ident, Value);
-    ReplaceFileAtomically(FileName(), JoinLines(lines));
+    sheet::WriteTarget target;
+    QString reason;
+    if (!sheet::findWriteTarget(FileName(), target, &reason))
+        throw EInOutError(Format(QStringLiteral("不能写入设置文件“%s”：%s"), {FileName(), reason}));
+    const TFolderLock folderLock(QFileInfo(target.path).absolutePath(), FileName());
+    TIniText text = LoadText(target.path, FileName());
+    PutValue(text, Section, Ident, Value);
+    const QByteArray bytes = JoinText(text, FileName());
+    if (target.exists && (target.links > 1 || !sheet::canKeepOwnership(target)))
+        RewriteInPlace(target.path, bytes, FileName());
+    else
+        Replace(target.path, bytes, FileName());
 }
 
 void CreateEmptyIniFile(const QString& FileName)

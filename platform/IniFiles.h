@@ -5,10 +5,18 @@
 // The four operations: the names of all sections, the names of the keys of one section,
 // one string with a default, and writing one string.
 //
-// File format (UTF-8, no byte-order mark written; one read with a mark is accepted, and
-// a file that is not valid UTF-8 is read as GB18030, the legacy code page of the settings):
+// File format:
 //     [section]
 //     key=value
+// - The file may be shared with the host and its tools, so a write changes only the lines
+//   of the keys it writes and keeps every other byte: the encoding, the byte-order mark,
+//   the line ends (new lines take those of the first line), comments and lines the reader
+//   does not understand. The encoding is found once for the whole file: UTF-8 when the
+//   whole text is UTF-8, otherwise GB18030 (the legacy code page, a superset of GB2312).
+//   A new file is UTF-8 without a mark. A file that is not text in one encoding (a NUL
+//   byte, a line in neither encoding, UTF-8 Chinese beside legacy lines, a UTF-8 mark
+//   before other text) raises EInOutError naming the file and the line, and is neither
+//   read nor written.
 // - Section and key names are compared without regard to letter case. A write to a key
 //   that exists keeps the spelling already on disk; a new name is written as given.
 // - When a name occurs twice (a hand-edited file), the first occurrence is the one read
@@ -17,8 +25,7 @@
 //   at its ends, or that begins and ends with the same quote character, is written
 //   inside double quotes; reading removes one pair of surrounding quotes (" or ').
 //   So every value without a line break round-trips exactly.
-// - Lines starting with ';' are comments; they and every other line the reader does not
-//   understand are kept when the file is rewritten.
+// - Lines starting with ';' are comments.
 // - A section header runs from the first '[' to the last ']' of its line, so a section
 //   name may itself contain ']'. Names that could not be read back as written are
 //   rejected with EIniFileError before anything is written: empty names, names with a
@@ -26,13 +33,15 @@
 //   ';' or '['. Values may not contain line breaks. There is no length limit.
 //
 // Reading a file that does not exist yields nothing (no sections, the default value).
-// Every write rewrites the whole file atomically: the new text goes to a temporary file
-// in the same folder, is flushed and synced, and is renamed over the old file, so a
-// crash never leaves a torn file. Writes are serialised within the process and, through
-// an advisory lock on the file's folder, between processes (the system drops that lock
-// when its holder dies, so a crashed writer blocks nobody). A file that cannot be read, a
-// read-only file (no write permission bit, or no write access) and a folder that cannot
-// take the new file raise EInOutError naming the file.
+// What a write may replace follows files/WriteTarget.h: a symbolic link is written
+// through to the regular file it leads to; folders, devices, FIFOs, sockets, read-only
+// files and another user's file in a sticky folder are refused. The file is replaced
+// atomically (files/StagedFile.h: a crash never leaves a torn file), keeping its mode,
+// owner and group; a file with other hard links, or one whose owner or group this user
+// could not give a new file, is written over in place instead. Writes are serialised
+// within the process and, through an advisory lock on the file's folder, between
+// processes (the system drops that lock when its holder dies, so a crashed writer blocks
+// nobody). A file that cannot be read or written raises EInOutError naming the file.
 #include <QString>
 #include <QStringList>
 

@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <algorithm>
 #include <utility>
@@ -129,6 +131,24 @@ public:
     {
         const TTreeNode* node = TTreeNode::FromItem(FTree->ItemOf(index));
         return node && FTree->View() ? FView->NodeSizeHint(node) : QSize();
+    }
+
+    // A label cut by the view's edge shows its whole text as a tooltip; a label in full
+    // sight needs none.
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override
+    {
+        const TTreeNode* node = TTreeNode::FromItem(FTree->ItemOf(index));
+        if (event->type() != QEvent::ToolTip || !node || !FTree->View())
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        const QRect label = FView->NodeGeometry(node, option.rect).Label;
+        const QRect sight = view->viewport()->rect();
+        if (label.left() >= sight.left() && label.right() <= sight.right()) {
+            QToolTip::hideText();
+            return false;
+        }
+        QToolTip::showText(event->globalPos(), node->Text(), view->viewport(), label);
+        return true;
     }
 
     void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option, const QModelIndex& index) const override

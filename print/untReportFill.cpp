@@ -3,8 +3,8 @@
 #include "common/untDataBase.h"
 #include "plugin/untDefConnection.h"
 #include "print/CELL50Lib_TLB.h"
+#include "print/untReportTemplate.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QWidget>
 #include <array>
@@ -24,7 +24,7 @@ constexpr std::array<TColumnWidth, 6> ReducedWidths{
     {{13, 112}, {14, 112}, {15, 0}, {16, 112}, {17, 112}, {18, 1}}};
 
 constexpr int FirstColumn = 1;
-constexpr int LastColumn = 18;
+constexpr int LastColumn = ReportColumns;
 constexpr int AmountAlign = 34;
 constexpr int TotalNameAlign = 36;
 constexpr int UnitNameAlign = 32;
@@ -190,21 +190,15 @@ private:
     QString FPrevious;
 };
 
-// The spare row's amount formats are the template's last lines: a template cut short
-// (a copy broken off, a full disk) reads without error but lacks them.
-void CheckTemplateComplete(TCell5& sheet, const QString& path)
+// A template that reads but lacks what the report needs (one cut short at a line end, or
+// one made for another report) is refused before any row is written.
+void CheckReportTemplate(TCell5& sheet, const QString& path)
 {
-    const sheet::Sheet& s = sheet.Sheet();
-    bool complete = s.columnCount() >= LastColumn && s.rowCount() >= 7;
-    for (int c = 12; complete && c <= LastColumn; ++c)
-        complete = s.cellFormat(c, 7).number != sheet::NumberFormat::General;
-    if (complete)
+    const QString shortfall = ReportTemplateShortfall(sheet.Sheet());
+    if (shortfall.isEmpty())
         return;
     sheet.SetRowCount(0, 0);   // no half template on screen
-    QFile file(path);
-    const qsizetype lines = file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
-    throw TExceptReport("报表模板文件" + path + "不完整：读到第" + QString::number(lines) +
-                        "行为止，缺少第7行（备用行）的金额格式，文件可能被截断！");
+    throw TExceptReport("报表模板文件" + path + "不能用于指标明细表：" + shortfall + "！");
 }
 
 void LoadTemplate(TCell5& sheet, const QString& path)
@@ -214,7 +208,7 @@ void LoadTemplate(TCell5& sheet, const QString& path)
         throw TExceptReport("报表模板文件" + path + "不存在或无法读取！");
     if (sheet.OpenSheetFile(path, QString()) != 1)
         throw TExceptReport("报表模板文件" + path + "无法打开：" + sheet.LastError());
-    CheckTemplateComplete(sheet, path);
+    CheckReportTemplate(sheet, path);
 }
 
 } // namespace

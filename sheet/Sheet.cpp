@@ -1,6 +1,7 @@
 #include "sheet/Sheet.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -22,6 +23,13 @@ QString generalText(double value)
     if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e15)
         return QString::number(static_cast<qint64>(value));
     return QString::number(value, 'g', 15);
+}
+
+// Digits with the grouping and decimal separators of any locale, and a sign.
+bool readsAsNumber(const QString& text)
+{
+    static const QRegularExpression number(QStringLiteral("^[-+]?\\d(?:[\\d,.' \\x{00A0}\\x{202F}]*\\d)?$"));
+    return number.match(text).hasMatch();
 }
 
 std::uint16_t clampLength(int value)
@@ -233,6 +241,15 @@ QString Sheet::displayText(int col, int row) const
         break;
     }
     return {};
+}
+
+bool Sheet::isFigure(int col, int row) const
+{
+    const Cell& c = cell(col, row);
+    if (c.kind == CellKind::Number)
+        return true;
+    return c.kind == CellKind::Text && format(c.format).number != NumberFormat::General
+        && readsAsNumber(m_texts.text(c.text));
 }
 
 void Sheet::setText(int col, int row, const QString& text)

@@ -50,6 +50,10 @@ public:
     QString text(int col, int row) const;
     double number(int col, int row) const;
     QString displayText(int col, int row) const; // what a page shows for the cell
+    // Whether the cell shows a number: a number cell, or a text in a number format that
+    // reads as a number (the screen sheet holds its amounts as formatted texts). A
+    // number is never wrapped or partly shown.
+    bool isFigure(int col, int row) const;
     void setText(int col, int row, const QString& text);
     void setNumber(int col, int row, double value);
     void clearValue(int col, int row);
@@ -88,6 +92,9 @@ public:
     PageSetup& pageSetup() { return m_page; }
     const PageSetup& pageSetup() const { return m_page; }
     void setHeadingRows(int first, int last);
+    // Rows 1 to the last heading row: the titles and column headings, which stay in view
+    // while the rows below scroll (a frozen pane, in the view and in workbooks); 0 = none.
+    int frozenRows() const { return m_page.headingFirstRow > 0 ? m_page.headingLastRow : 0; }
 
     bool isReadOnly() const { return m_readOnly; }
     void setReadOnly(bool on) { m_readOnly = on; }

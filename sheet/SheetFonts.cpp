@@ -3,6 +3,8 @@
 #include <QStringList>
 #include <cmath>
 
+#include "sheet/CellFit.h"
+
 namespace sheet {
 
 QFont SheetFonts::toQFont(const FontSpec& font)
@@ -15,7 +17,9 @@ QFont SheetFonts::toQFont(const FontSpec& font)
     f.setBold(font.bold);
     f.setItalic(font.italic);
     f.setUnderline(font.underline);
-    f.setStyleStrategy(QFont::PreferAntialias);
+    // No cosmetic shaping: with it, digits after Latin letters ("ZB2026003") take glyphs
+    // that the font's character map does not reach, and a PDF's text map loses them.
+    f.setStyleStrategy(QFont::StyleStrategy(QFont::PreferAntialias | QFont::PreferNoShaping));
     return f;
 }
 
@@ -26,7 +30,8 @@ SheetFonts::Entry& SheetFonts::entry(const CellFormat& format)
     if (it == m_entries.end()) {
         auto e = std::make_shared<Entry>();
         e->font = toQFont(font);
-        e->metrics = std::make_unique<QFontMetricsF>(e->font);
+        e->metrics = m_device ? std::make_unique<QFontMetricsF>(e->font, m_device)
+                              : std::make_unique<QFontMetricsF>(e->font);
         it = m_entries.insert(font, e);
     }
     return *it.value();
@@ -54,16 +59,29 @@ double SheetFonts::advance(Entry& entry, const QString& text)
     return measured;
 }
 
-double SheetFonts::textHeight(const QString& text, const CellFormat& format, double width)
+QSizeF SheetFonts::textSize(const CellFormat& format, const QString& text, int flags, double width)
 {
     Entry& e = entry(format);
-    const QFontMetricsF& fm = *e.metrics;
     // Most cells hold one short line: measure its advance before laying out paragraphs.
-    if (!format.wrap || (!text.contains(QLatin1Char('\n')) && advance(e, text) <= width))
-        return fm.height();
-    const QRectF r = fm.boundingRect(QRectF(0, 0, std::max(1.0, width), 1e6),
-                                     Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, text);
-    return r.height();
+    if (!text.contains(QLatin1Char('\n'))) {
+        const double a = advance(e, text);
+        if (flags == 0 || a <= width)
+            return {a, e.metrics->height()};
+    }
+    const QRectF room(0, 0, flags == 0 ? 1e6 : std::max(1.0, width), 1e6);
+    return e.metrics->boundingRect(room, flags | Qt::AlignLeft | Qt::AlignTop, text).size();
+}
+
+double SheetFonts::cellHeight(int col, int row, double width)
+{
+    const CellFormat& f = m_sheet.cellFormat(col, row);
+    const QString text = m_sheet.displayText(col, row);
+    const bool figure = m_sheet.isFigure(col, row);
+    // One line is one line high whatever its width (a shrunk line is lower): a large
+    // report's amounts need no shaping here.
+    if ((!f.wrap || figure) && !text.contains(QLatin1Char('\n')))
+        return metrics(f).height();
+    return layoutCellText(*this, f, text, figure, m_sheet.kind(col, row) == CellKind::Number, width).size.height();
 }
 
 int SheetFonts::fitRowHeight(int row)
@@ -84,9 +102,7 @@ int SheetFonts::fitRowHeight(int row)
         }
         if (width <= 0)
             continue;
-        const CellFormat& f = m_sheet.cellFormat(c, row);
-        const double h = textHeight(m_sheet.displayText(c, row), f, width - 2 * CellPaddingX) + 2 * CellPaddingY;
-        height = std::max(height, h);
+        height = std::max(height, cellHeight(c, row, width - 2 * CellPaddingX) + 2 * CellPaddingY);
     }
     return static_cast<int>(std::ceil(height));
 }

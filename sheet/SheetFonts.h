@@ -1,7 +1,8 @@
 #pragma once
 // Qt fonts for the sheet's fonts, with the fit height of a row computed from them.
 // Fonts are sized in pixels of the sheet's 96-per-inch units, so the same font
-// measures and paints alike on screen, in the preview, on a printer and in a PDF.
+// measures and paints alike on screen, in the preview, on a printer and in a PDF;
+// texts are measured for the device they are painted on.
 #include <QFont>
 #include <QFontMetricsF>
 #include <QHash>
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "sheet/Sheet.h"
+
+class QPaintDevice;
 
 namespace sheet {
 
@@ -20,13 +23,20 @@ public:
     // The font with the Chinese serif faces as fallbacks for the named family.
     static QFont toQFont(const FontSpec& font);
 
-    explicit SheetFonts(const Sheet& sheet) : m_sheet(sheet) {}
+    // Measures for `device`, or for the screen when it is null.
+    explicit SheetFonts(const Sheet& sheet, QPaintDevice* device = nullptr) : m_sheet(sheet), m_device(device) {}
 
     const QFont& font(const CellFormat& format);
     const QFontMetricsF& metrics(const CellFormat& format);
 
-    // The height that shows every text of the row in full, texts wrapped within their
-    // column's width (or their merged width); at least the sheet's default height.
+    // The size of `text` in the format's font laid out within `width` by Qt's text
+    // `flags`: 0 for one line (lines only at line breaks), Qt::TextWordWrap, or that
+    // and Qt::TextWrapAnywhere.
+    QSizeF textSize(const CellFormat& format, const QString& text, int flags, double width);
+
+    // The height that shows every text of the row in full, laid out within its
+    // column's width (or its merged width) as the cell paints it (layoutCellText); at
+    // least the sheet's default height.
     int fitRowHeight(int row);
 
 private:
@@ -42,9 +52,10 @@ private:
     };
     Entry& entry(const CellFormat& format);
     static double advance(Entry& entry, const QString& text);
-    double textHeight(const QString& text, const CellFormat& format, double width);
+    double cellHeight(int col, int row, double width);
 
     const Sheet& m_sheet;
+    QPaintDevice* m_device;
     QHash<FontSpec, std::shared_ptr<Entry>> m_entries;
 };
 

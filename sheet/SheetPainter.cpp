@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "sheet/CellFit.h"
 #include "sheet/PageText.h"
 
 namespace sheet {
@@ -11,26 +12,11 @@ namespace {
 
 const QColor GridColour(0xD8, 0xD8, 0xD8);
 
-int textFlags(const CellFormat& f, CellKind kind)
+FontSpec footerFont()
 {
-    int flags = 0;
-    if (f.align & AlignLeft)
-        flags |= Qt::AlignLeft;
-    else if (f.align & AlignRight)
-        flags |= Qt::AlignRight;
-    else if (f.align & AlignCenter)
-        flags |= Qt::AlignHCenter;
-    else
-        flags |= kind == CellKind::Number ? Qt::AlignRight : Qt::AlignLeft;
-    if (f.align & AlignTop)
-        flags |= Qt::AlignTop;
-    else if (f.align & AlignBottom)
-        flags |= Qt::AlignBottom;
-    else
-        flags |= Qt::AlignVCenter;
-    if (f.wrap && kind == CellKind::Text)
-        flags |= Qt::TextWordWrap;
-    return flags;
+    FontSpec font;
+    font.pointSize = 9;
+    return font;
 }
 
 } // namespace
@@ -128,9 +114,21 @@ void SheetPainter::paintCellContent(QPainter& painter, const QRectF& rect, int c
                                           -SheetFonts::CellPaddingX, -SheetFonts::CellPaddingY);
     if (textRect.width() <= 0 || textRect.height() <= 0)
         return;
+    const CellFit fit = fitCellText(m_fonts, f, m_sheet.displayText(col, row), m_sheet.isFigure(col, row),
+                                    kind == CellKind::Number, textRect.size());
     painter.setFont(m_fonts.font(f));
     painter.setPen(Qt::black);
-    painter.drawText(textRect, textFlags(f, kind), m_sheet.displayText(col, row));
+    // The fit keeps the text inside its cell; no clip, which would cut a glyph's edge.
+    const int flags = fit.flags | Qt::TextDontClip;
+    if (fit.scale == 1.0) {
+        painter.drawText(textRect, flags, fit.text);
+        return;
+    }
+    painter.save();
+    painter.translate(textRect.topLeft());
+    painter.scale(fit.scale, fit.scale);
+    painter.drawText(QRectF(0, 0, textRect.width() / fit.scale, textRect.height() / fit.scale), flags, fit.text);
+    painter.restore();
 }
 
 void SheetPainter::paintCellBorders(QPainter& painter, const QRectF& rect, const CellFormat& format)
@@ -187,14 +185,24 @@ void SheetPainter::paintPage(QPainter& painter, const Paginator& pages, int inde
 void SheetPainter::paintFooter(QPainter& painter, const QRectF& area, int number, int count)
 {
     const PageSetup& p = m_sheet.pageSetup();
-    FontSpec footerFont;
-    footerFont.pointSize = 9;
-    painter.setFont(SheetFonts::toQFont(footerFont));
+    painter.setFont(SheetFonts::toQFont(footerFont()));
     painter.setPen(Qt::black);
     const int v = Qt::AlignBottom;
     painter.drawText(area, Qt::AlignLeft | v, PageText::expand(p.textLeft, number, count));
     painter.drawText(area, Qt::AlignHCenter | v, PageText::expand(p.textMiddle, number, count));
     painter.drawText(area, Qt::AlignRight | v, PageText::expand(p.textRight, number, count));
+}
+
+QList<QFont> SheetPainter::fonts(const Sheet& sheet)
+{
+    QList<QFont> out{SheetFonts::toQFont(footerFont())};
+    for (int i = 0; i < sheet.fontCount(); ++i) {
+        FontSpec font = sheet.font(i);
+        out << SheetFonts::toQFont(font);
+        font.bold = true;
+        out << SheetFonts::toQFont(font);
+    }
+    return out;
 }
 
 PaginatorInput SheetPainter::pageInput(const Sheet& sheet, QSizeF printable)

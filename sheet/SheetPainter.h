@@ -1,6 +1,8 @@
 #pragma once
 // The one paint path of the sheet: the view paints bands of rows with it, and every
 // page of the preview, the printer and a PDF is painted by paintPage.
+#include <QFont>
+#include <QList>
 #include <QPointF>
 #include <QRectF>
 #include <QSizeF>
@@ -33,6 +35,10 @@ public:
     // Paints page `index` into `target` (the printable area in device pixels) where a
     // sheet unit is `devicePerUnit` device pixels, the page text at its foot.
     void paintPage(QPainter& painter, const Paginator& pages, int index, const QRectF& target, double devicePerUnit);
+
+    // Every font the sheet's pages may be painted with: the cells' fonts, plain and
+    // emphasised, and the page text's.
+    static QList<QFont> fonts(const Sheet& sheet);
 
     // What the paginator needs to cut `sheet` for a printable area of `printable`
     // sheet units (the page text's line included).

@@ -1,6 +1,7 @@
 #include "sheet/SheetPrinter.h"
 
 #include <QBuffer>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrintDialog>
@@ -8,9 +9,10 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+#include "sheet/PdfTextMap.h"
 #include "sheet/SheetFonts.h"
 #include "sheet/SheetPainter.h"
-#include "sheet/StagedFile.h"
+#include "files/StagedFile.h"
 
 namespace sheet {
 
@@ -24,11 +26,11 @@ void applyLayout(QPrinter& printer, const PageSetup& setup)
     printer.setDocName(QStringLiteral("report"));
 }
 
-// The PDF is made in memory and then written through StagedFile, whose writes are
-// checked (the PDF writer does not report a full disk), whose new files get the user's
-// default permissions and which never writes through a link planted at the name.
-bool writePdf(const SheetPrinter& sheetPrinter, const QString& path, const QPageLayout& layout, int resolution,
-              QString* error)
+// The PDF is made in memory, its text mapped to the ideographs drawn (PdfTextMap),
+// and then written through StagedFile, whose writes are checked (the PDF writer does
+// not report a full disk), whose new files get the user's default permissions and
+// which never writes through a link planted at the name.
+bool writePdf(const Sheet& sheet, const QString& path, const QPageLayout& layout, int resolution, QString* error)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
@@ -38,10 +40,21 @@ bool writePdf(const SheetPrinter& sheetPrinter, const QString& path, const QPage
         writer.setPageLayout(layout);
         writer.setCreator(QStringLiteral("Tallyleaf"));
         writer.setTitle(QStringLiteral("报表"));
-        if (!sheetPrinter.render(writer, writer.resolution(), error))
+        if (!SheetPrinter(sheet).render(writer, writer.resolution(), error))
             return false;
     }
-    return StagedFile::writeAll(path, buffer.data(), error);
+    return StagedFile::writeAll(path, PdfTextMap::mapIdeographs(buffer.data(), SheetPainter::fonts(sheet)), error);
+}
+
+// Printing to a PDF file makes the same file as the headless PDF, never the printer's
+// own direct write (which follows a link planted at the name, truncates its target and
+// leaves the text map as Qt made it). A preview's printer paints its pages instead.
+bool printOn(QPrinter& printer, const Sheet& sheet, QString* error)
+{
+    const bool previewing = printer.paintEngine() && printer.paintEngine()->type() == QPaintEngine::Picture;
+    if (!previewing && printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        return writePdf(sheet, printer.outputFileName(), printer.pageLayout(), printer.resolution(), error);
+    return SheetPrinter(sheet).render(printer, printer.resolution(), error);
 }
 
 } // namespace
@@ -72,7 +85,7 @@ bool SheetPrinter::render(QPagedPaintDevice& device, int resolution, QString* er
             *error = QStringLiteral("无法在打印设备上绘制报表");
         return false;
     }
-    SheetFonts fonts(m_sheet);
+    SheetFonts fonts(m_sheet, &device);
     SheetPainter paint(m_sheet, fonts);
     const QRect area = device.pageLayout().paintRectPixels(resolution);
     const QRectF target(0, 0, area.width(), area.height());
@@ -90,7 +103,7 @@ bool SheetPrinter::render(QPagedPaintDevice& device, int resolution, QString* er
 
 bool SheetPrinter::exportPdf(const QString& path, QString* error) const
 {
-    return writePdf(*this, path, pageLayout(m_sheet.pageSetup()), 600, error);
+    return writePdf(m_sheet, path, pageLayout(m_sheet.pageSetup()), 600, error);
 }
 
 int SheetPrinter::preview(QWidget* parent) const
@@ -101,8 +114,9 @@ int SheetPrinter::preview(QWidget* parent) const
     dialog.setWindowTitle(QStringLiteral("打印预览"));
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [this](QPrinter* p) {
         QString ignored;
-        // A failed page shows as a blank page in the preview; there is nothing to report to.
-        render(*p, p->resolution(), &ignored);
+        // A failed page shows as a blank page in the preview, and a print from the
+        // preview has nothing to report to.
+        printOn(*p, m_sheet, &ignored);
     });
     return dialog.exec() == QDialog::Accepted ? 1 : 0;
 }
@@ -133,13 +147,13 @@ int SheetPrinter::print(bool askUser, QWidget* parent, QString* error, PdfFile* 
         const QString path = printer.outputFileName();
         if (pdf && pdf->mayWrite && !pdf->mayWrite(path))
             return 0;
-        if (!writePdf(*this, path, printer.pageLayout(), printer.resolution(), error))
+        if (!printOn(printer, m_sheet, error))
             return 0;
         if (pdf)
             pdf->written = path;
         return 1;
     }
-    return render(printer, printer.resolution(), error) ? 1 : 0;
+    return printOn(printer, m_sheet, error) ? 1 : 0;
 }
 
 } // namespace sheet

@@ -84,16 +84,48 @@ int SheetView::rowAtY(double y) const
     return static_cast<int>(it - m_rowTops.begin());
 }
 
+int SheetView::frozenRows()
+{
+    ensureLayout();
+    if (!m_sheet)
+        return 0;
+    const int rows = std::min(m_sheet->frozenRows(), m_sheet->rowCount());
+    return rows > 0 && m_rowTops[static_cast<std::size_t>(rows)] <= viewport()->height() / 2.0 ? rows : 0;
+}
+
+double SheetView::frozenHeight()
+{
+    return m_rowTops[static_cast<std::size_t>(frozenRows())];
+}
+
 std::pair<int, int> SheetView::visibleRows()
 {
     ensureLayout();
     if (!m_sheet || m_sheet->rowCount() == 0)
         return {0, -1};
-    const double top = verticalScrollBar()->value() - PageMargin;
-    const double bottom = top + viewport()->height();
+    // Below frozen rows the scrolling rows start at the frozen rows' foot.
+    const double scrolled = verticalScrollBar()->value() - PageMargin;
+    const double top = frozenRows() > 0 ? scrolled + PageMargin + frozenHeight() : scrolled;
+    const double bottom = scrolled + viewport()->height();
     const int first = std::clamp(rowAtY(std::max(0.0, top)), 1, m_sheet->rowCount());
     const int last = std::clamp(rowAtY(std::max(0.0, bottom)), first, m_sheet->rowCount());
     return {first, last};
+}
+
+QVariantList SheetView::cellsInSight()
+{
+    QVariantList cells;
+    const auto [first, last] = visibleRows();
+    const QRect sight = viewport()->rect();
+    for (int row = first; row >= 1 && row <= last; ++row) {
+        for (int col = 1; col <= m_sheet->columnCount(); ++col) {
+            const QString text = m_sheet->displayText(col, row);
+            const QRect r = cellRect(col, row);
+            if (!text.isEmpty() && r.intersects(sight))
+                cells.append(QVariantMap{{"col", col}, {"row", row}, {"text", text}, {"rect", r}});
+        }
+    }
+    return cells;
 }
 
 void SheetView::paintEvent(QPaintEvent*)
@@ -111,9 +143,28 @@ void SheetView::paintEvent(QPaintEvent*)
     const auto [first, last] = visibleRows();
     if (last < first || m_sheet->columnCount() == 0)
         return;
+    const int frozen = frozenRows();
+    painter.save();
+    if (frozen > 0)
+        painter.setClipRect(QRectF(0, PageMargin + frozenHeight(), viewport()->width(), viewport()->height()));
     SheetPainter paint(*m_sheet, *m_fonts, PaintOptions{true, true});
     paint.paintBand(painter, RowBand{first, last}, 1, m_sheet->columnCount(),
                     QPointF(originX, originY + m_rowTops[static_cast<std::size_t>(first) - 1]));
+    painter.restore();
+    if (frozen > 0)
+        paintFrozenRows(painter, frozen, originX);
+}
+
+// The frozen rows over whatever scrolled beneath them, where they stand unscrolled.
+void SheetView::paintFrozenRows(QPainter& painter, int frozen, double originX)
+{
+    const double height = frozenHeight();
+    painter.fillRect(QRectF(0, 0, viewport()->width(), PageMargin + height), QColor(0xE6, 0xE6, 0xE6));
+    painter.fillRect(QRectF(originX - PageMargin / 2.0, PageMargin / 2.0, m_colLefts.back() + PageMargin,
+                            height + PageMargin / 2.0),
+                     Qt::white);
+    SheetPainter paint(*m_sheet, *m_fonts, PaintOptions{true, true});
+    paint.paintBand(painter, RowBand{1, frozen}, 1, m_sheet->columnCount(), QPointF(originX, PageMargin));
 }
 
 void SheetView::resizeEvent(QResizeEvent* event)
@@ -136,7 +187,8 @@ QPoint SheetView::cellAt(const QPoint& pos)
     if (!m_sheet)
         return {};
     const double x = pos.x() - PageMargin + horizontalScrollBar()->value();
-    const double y = pos.y() - PageMargin + verticalScrollBar()->value();
+    const bool inFrozen = frozenRows() > 0 && pos.y() < PageMargin + frozenHeight();
+    const double y = pos.y() - PageMargin + (inFrozen ? 0 : verticalScrollBar()->value());
     if (x < 0 || y < 0 || x >= m_colLefts.back() || y >= m_rowTops.back())
         return {};
     const auto colIt = std::upper_bound(m_colLefts.begin(), m_colLefts.end() - 1, x);
@@ -161,7 +213,8 @@ QRect SheetView::cellRect(int col, int row)
         lastRow = m->lastRow;
     }
     const double x = PageMargin - horizontalScrollBar()->value() + m_colLefts[static_cast<std::size_t>(col) - 1];
-    const double y = PageMargin - verticalScrollBar()->value() + m_rowTops[static_cast<std::size_t>(row) - 1];
+    const int scrolled = row > frozenRows() ? verticalScrollBar()->value() : 0;
+    const double y = PageMargin - scrolled + m_rowTops[static_cast<std::size_t>(row) - 1];
     const double w = m_colLefts[static_cast<std::size_t>(lastCol)] - m_colLefts[static_cast<std::size_t>(col) - 1];
     const double h = m_rowTops[static_cast<std::size_t>(lastRow)] - m_rowTops[static_cast<std::size_t>(row) - 1];
     return QRectF(x, y, w, h).toAlignedRect();
@@ -173,7 +226,10 @@ void SheetView::scrollToRow(int row)
     if (!m_sheet)
         return;
     m_sheet->checkRow(row);
-    verticalScrollBar()->setValue(static_cast<int>(m_rowTops[static_cast<std::size_t>(row) - 1]));
+    const int frozen = frozenRows();
+    if (row <= frozen)
+        return; // always in sight
+    verticalScrollBar()->setValue(static_cast<int>(m_rowTops[static_cast<std::size_t>(row) - 1] - frozenHeight()));
 }
 
 void SheetView::mouseDoubleClickEvent(QMouseEvent* event)

@@ -2,10 +2,13 @@
 // Shows a sheet as its printed page looks: fonts, alignment, borders, merges, hidden
 // columns, with a light grid where cells have no border. Only the rows in sight are
 // painted, found by binary search in the rows' running heights, so scrolling stays
-// smooth through tens of thousands of rows. While the sheet is read-only it cannot be
-// edited; otherwise a double click edits a cell's text.
+// smooth through tens of thousands of rows. The titles and column headings (rows 1 to
+// the last heading row) stay at the top while the rows below scroll, as a frozen pane.
+// While the sheet is read-only it cannot be edited; otherwise a double click edits a
+// cell's text.
 #include <QAbstractScrollArea>
 #include <QPointer>
+#include <QVariantList>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -13,6 +16,7 @@
 #include "sheet/Sheet.h"
 
 class QLineEdit;
+class QPainter;
 
 namespace sheet {
 
@@ -38,10 +42,18 @@ public:
     QPoint cellAt(const QPoint& pos);
     // The rectangle of a cell in viewport coordinates.
     QRect cellRect(int col, int row);
-    // Scrolls so that the row is in sight.
+    // Scrolls so that the row is in sight, just below the frozen rows.
     void scrollToRow(int row);
-    // The first and last row in sight (0, −1 when none).
+    // The first and last scrolling row in sight, below the frozen rows (0, −1 when none).
     std::pair<int, int> visibleRows();
+    // The scrolling cells in sight that show text, as a person reads them: one map per cell,
+    // {col, row, text, rect} with the rectangle in viewport coordinates. Invokable by name,
+    // so that a tool of another module (the host's widget inspector) reads it without a copy
+    // of the sheet engine of its own.
+    Q_INVOKABLE QVariantList cellsInSight();
+    // The rows held at the top: the sheet's frozen rows, unless they would take more
+    // than half the view (the rows below could then hardly be seen).
+    int frozenRows();
 
 signals:
     void cellEdited(int col, int row, const QString& text);
@@ -56,6 +68,8 @@ private:
     void ensureLayout();
     void updateScrollBars();
     int rowAtY(double y) const; // y in sheet coordinates
+    double frozenHeight();
+    void paintFrozenRows(QPainter& painter, int frozen, double originX);
     void finishEditing(bool commit);
 
     const Sheet* m_sheet = nullptr;

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStringDecoder>
+#include <cmath>
 #include <functional>
 
 #include "sheet/SheetError.h"
@@ -33,12 +35,15 @@ int toInt(const QString& text, const char* what)
     return v;
 }
 
+// "nan" and "inf" read as numbers but are none: no page, font or workbook can hold them.
 double toDouble(const QString& text, const char* what)
 {
     bool ok = false;
     const double v = text.toDouble(&ok);
     if (!ok)
         fail(QStringLiteral("%1“%2”不是数值").arg(QString::fromUtf8(what), text));
+    if (!std::isfinite(v))
+        fail(QStringLiteral("%1“%2”不是有限的数值").arg(QString::fromUtf8(what), text));
     return v;
 }
 
@@ -87,6 +92,38 @@ NumberFormat toNumberFormat(const QString& text)
     fail(QStringLiteral("数字格式“%1”无效（可用general、amount、integer）").arg(text));
 }
 
+// The lines of a template file: UTF-8, strictly. A line in another encoding (a template
+// saved as GBK), with bytes no UTF-8 text has, an overlong form or a surrogate is an
+// error of that line; its text is left empty so that the lines after it are still read.
+QStringList decodeLines(const QByteArray& bytes, QHash<int, QString>& lineErrors)
+{
+    QStringList lines;
+    const QList<QByteArray> raw = bytes.split('\n');
+    for (int i = 0; i < raw.size(); ++i) {
+        // Stateless: a character cut off at the line's end is an error too. A byte-order
+        // mark at the start is skipped.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString line = utf8.decode(raw[i]);
+        if (utf8.hasError()) {
+            lineErrors.insert(i, QStringLiteral("不是有效的UTF-8文本（模板文件须以UTF-8保存）"));
+            lines.append(QString());
+        } else {
+            lines.append(line);
+        }
+    }
+    return lines;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists())
+        throw SheetError(QStringLiteral("模板文件“%1”不存在").arg(path));
+    if (!file.open(QIODevice::ReadOnly))
+        throw SheetError(QStringLiteral("模板文件“%1”无法读取：%2").arg(path, file.errorString()));
+    return file.readAll();
+}
+
 } // namespace
 
 struct TemplateReader::Context {
@@ -120,12 +157,8 @@ struct TemplateReader::Context {
 Sheet TemplateReader::read(const QString& path)
 {
     QStringList errors;
-    QFile file(path);
-    if (!file.exists())
-        throw SheetError(QStringLiteral("模板文件“%1”不存在").arg(path));
-    if (!file.open(QIODevice::ReadOnly))
-        throw SheetError(QStringLiteral("模板文件“%1”无法读取：%2").arg(path, file.errorString()));
-    Sheet sheet = parse(QString::fromUtf8(file.readAll()), path, &errors);
+    QHash<int, QString> lineErrors;
+    Sheet sheet = parseLines(decodeLines(readAll(path), lineErrors), lineErrors, path, &errors);
     if (!errors.isEmpty())
         throw SheetError(errors.first());
     return sheet;
@@ -134,13 +167,9 @@ Sheet TemplateReader::read(const QString& path)
 QStringList TemplateReader::check(const QString& path)
 {
     try {
-        QFile file(path);
-        if (!file.exists())
-            return {QStringLiteral("模板文件“%1”不存在").arg(path)};
-        if (!file.open(QIODevice::ReadOnly))
-            return {QStringLiteral("模板文件“%1”无法读取：%2").arg(path, file.errorString())};
         QStringList errors;
-        parse(QString::fromUtf8(file.readAll()), path, &errors);
+        QHash<int, QString> lineErrors;
+        parseLines(decodeLines(readAll(path), lineErrors), lineErrors, path, &errors);
         return errors;
     } catch (const SheetError& e) {
         return {e.message()};
@@ -149,13 +178,20 @@ QStringList TemplateReader::check(const QString& path)
 
 Sheet TemplateReader::parse(const QString& text, const QString& name, QStringList* errors)
 {
+    return parseLines(text.split(QLatin1Char('\n')), {}, name, errors);
+}
+
+Sheet TemplateReader::parseLines(const QStringList& lines, const QHash<int, QString>& lineErrors, const QString& name,
+                                 QStringList* errors)
+{
     Context ctx;
-    const QStringList lines = text.split(QLatin1Char('\n'));
     for (int i = 0; i < lines.size(); ++i) {
         QString line = lines[i];
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
         try {
+            if (lineErrors.contains(i))
+                fail(lineErrors.value(i));
             QString tokenError;
             const QList<Token> tokens = tokenize(line, &tokenError);
             if (!tokenError.isEmpty())

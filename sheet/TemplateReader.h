@@ -1,7 +1,8 @@
 #pragma once
-// Reads report templates: text files, one directive a line (see docs/templates.md).
-// A template that is missing or malformed is an error naming the file and the line;
-// check() lists every error, read() throws SheetError with the first.
+// Reads report templates: UTF-8 text files, one directive a line (see docs/templates.md).
+// A template that is missing or malformed is an error naming the file and the line (a
+// line that is not UTF-8 and a number that is not finite are such errors); check() lists
+// every error, read() throws SheetError with the first.
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -26,6 +27,9 @@ private:
     };
     struct Context;
 
+    // Parses decoded lines; `lineErrors` (by 0-based line) are lines that could not be decoded.
+    static Sheet parseLines(const QStringList& lines, const QHash<int, QString>& lineErrors, const QString& name,
+                            QStringList* errors);
     static QList<Token> tokenize(const QString& line, QString* error);
     static void directive(Context& ctx, const QList<Token>& tokens);
 };

@@ -9,7 +9,7 @@
 #include "sheet/LittleEndian.h"
 #include "sheet/PageText.h"
 #include "sheet/SheetError.h"
-#include "sheet/StagedFile.h"
+#include "files/StagedFile.h"
 
 namespace sheet {
 
@@ -419,12 +419,29 @@ private:
             for (int r = first; r <= last; ++r)
                 cells(out, r);
         }
-        d.clear();
-        for (unsigned v : {0x06B6u, 0u, 0u, 0x40u, 0u, 0u, 0u, 0u, 0u})
-            le::u16(d, v);
-        record(out, 0x023E, d); // WINDOW2
+        window(out);
         merges(out);
         record(out, 0x000A, {});
+    }
+
+    // WINDOW2, and a PANE that holds the frozen rows at the top (no split line).
+    void window(QByteArray& out)
+    {
+        const int frozen = std::min(m_sheet.frozenRows(), m_sheet.rowCount());
+        const unsigned frozenFlags = frozen > 0 ? 0x0008 | 0x0100 : 0;
+        QByteArray d;
+        for (unsigned v : {0x06B6u | frozenFlags, 0u, 0u, 0x40u, 0u, 0u, 0u, 0u, 0u})
+            le::u16(d, v);
+        record(out, 0x023E, d);
+        if (frozen == 0)
+            return;
+        d.clear();
+        le::u16(d, 0);                              // no frozen columns
+        le::u16(d, static_cast<unsigned>(frozen));  // frozen rows
+        le::u16(d, static_cast<unsigned>(frozen));  // first row of the lower pane
+        le::u16(d, 0);
+        le::u16(d, 2); // the lower pane is active
+        record(out, 0x0041, d);
     }
 
     void rowRecord(QByteArray& out, int r)

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -9,7 +10,7 @@
 #include <xlsxwriter.h>
 
 #include "sheet/PageText.h"
-#include "sheet/StagedFile.h"
+#include "files/StagedFile.h"
 
 namespace sheet {
 
@@ -128,6 +129,8 @@ bool writeWorkbook(const Sheet& sheet, const QString& stagingPath, const QString
                           p.marginBottomMm / 25.4);
     worksheet_center_horizontally(ws);
     worksheet_fit_to_pages(ws, 1, 0);
+    if (const int frozen = std::min(sheet.frozenRows(), sheet.rowCount()); frozen > 0)
+        worksheet_freeze_panes(ws, static_cast<lxw_row_t>(frozen), 0);
     const QByteArray footer = PageText::excelFooter(p.textLeft, p.textMiddle, p.textRight).left(255).toUtf8();
     bool ok = footer.isEmpty() || check(worksheet_set_footer(ws, footer.constData()), path, error);
     if (ok && p.headingFirstRow > 0)

@@ -1,6 +1,7 @@
 // Fuzz target: the INI back end on arbitrary file contents. Every section and key that
 // reads must read the same after a write elsewhere in the file, and a written value
-// reads back as written; a bad file gives nothing or an error naming it, never a crash.
+// reads back as written; a bad file gives nothing or an error naming it, never a crash,
+// and a file refused for reading is never written.
 #include <cstddef>
 #include <cstdint>
 #include <unistd.h>
@@ -83,7 +84,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
     }
     TIniFile ini(path);
-    const TValues before = ReadEverything(ini);
+    TValues before;
+    try {
+        before = ReadEverything(ini);
+    } catch (const EInOutError&) {
+        // Not text in one encoding: refused, and then never written.
+        try {
+            ini.WriteString(QStringLiteral("Fuzz"), QStringLiteral("Key"), QStringLiteral("v"));
+        } catch (const EInOutError&) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly) || file.readAll() != QByteArray(reinterpret_cast<const char*>(data),
+                                                                                 static_cast<qsizetype>(size)))
+                __builtin_trap(); // a refused file was changed
+            return 0;
+        }
+        __builtin_trap(); // written although it could not be read
+    }
     QStringList sections;
     ini.ReadSections(sections);
     if (!sections.isEmpty()) {

@@ -3,6 +3,8 @@
 // INI file named by the host, read back with a separate reader.
 #include <QApplication>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -264,6 +266,44 @@ TEST_F(PrintExpSetTest, AReadOnlySettingsFileIsAnErrorNamingTheFile)
     EXPECT_TRUE(messages.first().contains(IniPath())) << messages.first().toStdString();
     EXPECT_EQ(Stored(TypeKey), QStringLiteral("1"));
     EXPECT_EQ(Stored(ShowKey), Missing);
+}
+
+// Host parameter 13 may name any file, a database included: opening the dialog names the file it
+// cannot use, and the file keeps every byte.
+TEST_F(PrintExpSetTest, ASettingsFileThatIsADatabaseIsNamedAndKeepsEveryByte)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("not-settings"));
+        db.setDatabaseName(IniPath());
+        ASSERT_TRUE(db.open());
+        QSqlQuery(db).exec(QStringLiteral("create table pubdept (eid text, ename text)"));
+        QSqlQuery(db).exec(QStringLiteral("insert into pubdept values ('105', '财政局')"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("not-settings"));
+    QFile file(IniPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    QStringList messages;
+    Application->OnException = [&messages](TObject*, const QString& message) { messages << message; };
+    DialogPtr d(new TfrmPrintExpSet(nullptr));
+    try {
+        ShowAndAnswer(d.get(), [](TfrmPrintExpSet* dialog) {
+            ClickOK(dialog);
+            PressEscape(dialog);
+        });
+    } catch (const Exception& e) {
+        messages << e.Message(); // the settings are read as it opens; its caller shows this
+    }
+    Application->OnException = nullptr;
+    ASSERT_FALSE(messages.isEmpty());
+    for (const QString& message : messages)
+        EXPECT_TRUE(message.contains(IniPath()) && message.contains(QStringLiteral("不是单一编码的文本文件")))
+            << message.toStdString();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
 }
 
 } // namespace

@@ -193,6 +193,11 @@ QList<TemplateCase> TemplateCases()
              });
          },
          true},
+        {"whole_without_amount_formats",
+         [](const QString& source, const QString& folder) {
+             CopyCut(source, folder, [](QByteArray b) { return b.replace(" number=amount", ""); });
+         },
+         true},
         {"cut_inside_a_character",
          [](const QString& source, const QString& folder) {
              CopyCut(source, folder, [](const QByteArray& b) {
@@ -222,6 +227,8 @@ TEST_P(BadInputTest, UnusableTemplatesAreNamedOnceAndNothingIsExported)
         if (c.namesLine) {
             EXPECT_TRUE(shown.errors[0].contains(QRegularExpression("cll:\\d+:|第\\d+行"))) << shown.errors[0].toStdString();
         }
+        // The message names what is missing; it does not guess that the file was cut short.
+        EXPECT_FALSE(shown.errors[0].contains("截断")) << shown.errors[0].toStdString();
         const sheet::Sheet& visible = FForm->cllBudget->Sheet();
         EXPECT_TRUE(visible.rowCount() < 1 || !visible.text(2, 1).contains("指标")) << "a report or half a template shown";
 

@@ -218,6 +218,27 @@ TEST(BaseForms, ShowingCentresAndAFailingFormShowLeavesTheFormHidden)
     failing->Free();
 }
 
+// Showing a window asks the window system for nothing that a platform may lack: the
+// offscreen platform of headless runs warns at every raise() ("This plugin does not
+// support raise()"), and a window just shown is in front anyway.
+namespace {
+QStringList g_warnings;
+} // namespace
+
+TEST(BaseForms, ShowingAWindowWarnsNothingOnTheOffscreenPlatform)
+{
+    g_warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
+        g_warnings << m;
+    });
+    auto* form = new TfrmBase(nullptr);
+    form->Show();
+    QApplication::processEvents();
+    qInstallMessageHandler(previous);
+    form->Free();
+    EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join(QLatin1Char('\n')).toStdString();
+}
+
 TEST(BaseForms, TreeFrameLaysOutTreeLeftAndTwoAreasRight)
 {
     formstest::MdiHost host;

@@ -2,10 +2,12 @@
 // command line already names a database file that is not there), says on standard error
 // which connection failed with every password hidden, writes no file, and shuts down
 // cleanly: no warning of Qt's about locked mutexes, running threads or connections in use
-// at exit.
+// at exit. And the embedded demo database: built whole on a first run, also when two
+// hosts start at once or an earlier run left it broken.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -13,7 +15,10 @@
 
 namespace {
 
+using testsupport::Finish;
 using testsupport::HostRun;
+using testsupport::RunHost;
+using testsupport::StartHost;
 
 struct BadDatabase {
     const char* name;
@@ -45,7 +50,7 @@ TEST_P(HostOnABadDatabase, EndsNamingTheConnectionWithoutItsPasswordAndShutsDown
     empty.close();
     const QString output = Expand(c.output, dir);
     const QString option = output.endsWith(".pdf") ? "--pdf" : "--export";
-    const HostRun run = testsupport::RunHost({"--db", Expand(c.connection, dir), option, output}, dir.filePath("data"));
+    const HostRun run = RunHost({"--db", Expand(c.connection, dir), option, output}, dir.filePath("data"));
 
     EXPECT_EQ(run.status, c.status) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("tallyleaf-host: ")) << run.err.toStdString();
@@ -74,3 +79,57 @@ INSTANTIATE_TEST_SUITE_P(
         BadDatabase{"MissingOdbcDriver", "Driver={NoSuchDriver};Uid=fin;PWD=s3cret;", 1,
                     "无法打开数据库连接Driver={NoSuchDriver};Uid=fin;PWD=***;", {"s3cret"}, "$DIR/x.xls"}),
     [](const ::testing::TestParamInfo<BadDatabase>& param) { return std::string(param.param.name); });
+
+// The embedded demo database of a host run without --db. Two hosts started together on a
+// fresh data folder used to fail ("disk I/O error", "不能改名") and leave an empty file that
+// failed every later run; now the first run builds it under a lock and the other waits.
+TEST(DemoDatabaseFirstRun, TwoHostsStartedTogetherOnAFreshDataFolderBothExport)
+{
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        QTemporaryDir dir;
+        QProcess first, second;
+        StartHost(first, {"--export", dir.filePath("first.xls")}, dir.filePath("data"));
+        StartHost(second, {"--export", dir.filePath("second.xls")}, dir.filePath("data"));
+        for (QProcess* host : {&first, &second}) {
+            const HostRun run = Finish(*host);
+            EXPECT_EQ(run.status, 0) << run.err.toStdString();
+            EXPECT_TRUE(run.out.contains("数据导出成功。")) << run.out.toStdString();
+        }
+        EXPECT_TRUE(QFileInfo(dir.filePath("first.xls")).size() > 0 && QFileInfo(dir.filePath("second.xls")).size() > 0);
+        EXPECT_FALSE(QFileInfo::exists(dir.filePath("data/tallyleaf/demo-budget.db.partial")));
+    }
+}
+
+// A demo file that an earlier failure left empty, without its tables or as other bytes
+// is built again instead of failing every later run with "no such table".
+TEST(DemoDatabaseFirstRun, ADemoFileLeftEmptyOrIncompleteIsBuiltAgain)
+{
+    const struct {
+        const char* name;
+        QByteArray bytes;   // written as the demo file; "" for an empty file
+        QString sql;        // or run on it through SQLite
+    } cases[] = {
+        {"empty", "", ""},
+        {"without_the_budget_tables", "", "create table pubdept (eid text)"},
+        {"not_a_database", "half a demo database", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString demo = dir.filePath("data/tallyleaf/demo-budget.db");
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(demo).absolutePath()));
+        QFile file(demo);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.bytes);
+        file.close();
+        if (!c.sql.isEmpty()) {
+            QProcess sqlite;
+            sqlite.start("python3", {"-c", "import sqlite3,sys; sqlite3.connect(sys.argv[1]).execute(sys.argv[2])", demo, c.sql});
+            ASSERT_TRUE(sqlite.waitForFinished() && sqlite.exitCode() == 0) << sqlite.readAllStandardError().toStdString();
+        }
+        const HostRun run = RunHost({"--export", dir.filePath("out.xls")}, dir.filePath("data"));
+        EXPECT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains("数据导出成功。")) << run.out.toStdString();
+    }
+}

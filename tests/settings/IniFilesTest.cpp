@@ -1,13 +1,18 @@
 // INI files: values and names round-trip through a second reader, names are
-// case-insensitive on disk, bad names are refused before anything is written, and a
-// rewrite is atomic even when the writer is killed in the middle.
+// case-insensitive on disk, bad names are refused before anything is written, a write
+// keeps every byte of the lines it does not change, files that are not text in one
+// encoding are refused, and a rewrite is atomic even when the writer is killed in the
+// middle.
 #include <QDir>
 #include <QFile>
+#include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -193,27 +198,78 @@ TEST_F(IniFileTest, HandEditedFilesKeepCommentsAndTheFirstOfDuplicateNames)
     EXPECT_EQ(ini.ReadString(QStringLiteral("Print"), QStringLiteral("expType"), QString()), QStringLiteral("1"));
 
     ini.WriteString(QStringLiteral("Print"), QStringLiteral("ShowSaveExpSet"), QStringLiteral("0"));
-    EXPECT_EQ(QString::fromUtf8(FileBytes(Path())), QStringLiteral("; settings of the print window\n"
-                                                                   "[Print]\n"
-                                                                   "; export scope\n"
-                                                                   "expType = 1 \n"
-                                                                   "expType=2\n"
-                                                                   "junk line\n"
-                                                                   "ShowSaveExpSet=0\n"
-                                                                   "\n"
-                                                                   "[print]\n"
-                                                                   "other=3\n"));
+    EXPECT_EQ(FileBytes(Path()), QByteArray("\xEF\xBB\xBF; settings of the print window\r\n"
+                                            "[Print]\r\n"
+                                            "; export scope\r\n"
+                                            "expType = 1 \r\n"
+                                            "expType=2\r\n"
+                                            "junk line\r\n"
+                                            "ShowSaveExpSet=0\r\n"
+                                            "\r\n"
+                                            "[print]\r\n"
+                                            "other=3\r\n"));
 }
 
-TEST_F(IniFileTest, ALegacyGb18030FileIsReadAndRewrittenAsUtf8)
+// The host's own settings file in the legacy code page: a save changes the saved lines
+// only, in GB2312 with CRLF, and every other byte stays.
+TEST_F(IniFileTest, AGb2312FileWithCrlfChangesOnlyTheSavedLines)
 {
-    QStringEncoder gb("GB18030");
+    QStringEncoder gb("GB2312");
     ASSERT_TRUE(gb.isValid());
-    PutBytes(Path(), gb.encode(QStringLiteral("[导出设置]\n范围=下级单位\n")));
+    const auto text = [](const QString& savedLines) {
+        return QStringLiteral("; 主机设置\r\n[系统]\r\n单位名称=市财政局\r\n\r\n[bwnHarrowSlate]\r\n%1\r\n"
+                              "[打印]\r\n纸张=A4横向")
+            .arg(savedLines);
+    };
+    const QByteArray before = gb.encode(text(QStringLiteral("expType=0\r\n")));
+    ASSERT_TRUE(QString(QStringDecoder(QStringDecoder::Utf8).decode(before)).contains(QChar::ReplacementCharacter))
+        << "the file must not read as UTF-8";
+    PutBytes(Path(), before);
     TIniFile ini(Path());
-    EXPECT_EQ(ini.ReadString(QStringLiteral("导出设置"), QStringLiteral("范围"), QString()), QStringLiteral("下级单位"));
-    ini.WriteString(QStringLiteral("导出设置"), QStringLiteral("显示"), QStringLiteral("是"));
-    EXPECT_EQ(FileBytes(Path()), QStringLiteral("[导出设置]\n范围=下级单位\n显示=是\n").toUtf8());
+    ini.WriteString(QStringLiteral("bwnHarrowSlate"), QStringLiteral("expType"), QStringLiteral("1"));
+    ini.WriteString(QStringLiteral("bwnHarrowSlate"), QStringLiteral("ShowSaveExpSet"), QStringLiteral("是"));
+    EXPECT_EQ(FileBytes(Path()), gb.encode(text(QStringLiteral("expType=1\r\nShowSaveExpSet=是\r\n"))));
+    EXPECT_EQ(ini.ReadString(QStringLiteral("系统"), QStringLiteral("单位名称"), QString()), QStringLiteral("市财政局"));
+    EXPECT_EQ(ini.ReadString(QStringLiteral("打印"), QStringLiteral("纸张"), QString()), QStringLiteral("A4横向"));
+}
+
+// Files that are not text in one encoding are neither read nor written: the error names
+// the file and the line, and the file keeps every byte. (A database named as the settings
+// file is the export settings dialog's test.)
+TEST_F(IniFileTest, FilesThatAreNotTextInOneEncodingAreRefusedAndNeverWritten)
+{
+    const QByteArray utf8 = QStringLiteral("[系统]\n单位名称=市财政局\n").toUtf8();
+    const QByteArray gb = QStringEncoder("GB18030").encode(QStringLiteral("[系统]\n单位名称=市财政局\n"));
+    const struct {
+        const char* Label;
+        QByteArray Bytes;
+        QString Why;
+    } cases[] = {
+        {"a NUL byte", QByteArray("[S]\nk=v\0w\n", 10), QStringLiteral("第2行有空字节")},
+        {"one stray byte in UTF-8", utf8 + "k=\xB0x\n", QStringLiteral("第1行是UTF-8，第3行是GB18030")},
+        {"bytes of neither encoding", gb + "k=\xFF\n", QStringLiteral("第3行既不是UTF-8也不是GB18030")},
+        {"a UTF-8 mark before GB18030", "\xEF\xBB\xBF" + gb, QStringLiteral("文件以UTF-8标记开头")},
+        {"a character cut off at the end", "\xEF\xBB\xBF[S]\nk=\xE6\x89\x93\xE5\xAF", QStringLiteral("第2行却不是UTF-8")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Label);
+        PutBytes(Path(), c.Bytes);
+        QStringList sections;
+        const std::function<void()> uses[] = {
+            [&] { TIniFile(Path()).ReadSections(sections); },
+            [&] { TIniFile(Path()).WriteString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("1")); },
+        };
+        for (const auto& use : uses) {
+            try {
+                use();
+                ADD_FAILURE() << "read or wrote it";
+            } catch (const EInOutError& e) {
+                EXPECT_TRUE(e.Message().contains(Path())) << e.what();
+                EXPECT_TRUE(e.Message().contains(c.Why)) << e.what();
+            }
+        }
+        EXPECT_EQ(FileBytes(Path()), c.Bytes);
+    }
 }
 
 TEST_F(IniFileTest, AReadOnlyFileIsAClearErrorAndStaysAsItWas)
@@ -269,17 +325,20 @@ TEST_F(IniFileTest, WritesLeaveNoTemporaryOrLockFilesBehindAndKeepThePermissions
     EXPECT_EQ(QFile::permissions(Path()) & 0x7077, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
-TEST_F(IniFileTest, AWriteAtASymbolicLinkReplacesTheLinkKeepsItsValuesAndLeavesItsTargetAlone)
+// Replacing the file would leave the other name with the old text.
+TEST_F(IniFileTest, AFileWithAnotherHardLinkIsWrittenInPlaceAndBothNamesSeeTheValue)
 {
-    const QString target = Path(QStringLiteral("real.INI"));
-    TIniFile(target).WriteString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("1"));
-    TIniFile(target).WriteString(QStringLiteral("S"), QStringLiteral("other"), QStringLiteral("kept"));
-    ASSERT_TRUE(QFile::link(target, Path()));
+    TIniFile(Path()).WriteString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("1"));
+    const QString other = Path(QStringLiteral("other.INI"));
+    ASSERT_EQ(::link(QFile::encodeName(Path()).constData(), QFile::encodeName(other).constData()), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(QFile::encodeName(Path()).constData(), &before), 0);
     TIniFile(Path()).WriteString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("2"));
-    EXPECT_FALSE(QFileInfo(Path()).isSymLink());
-    EXPECT_EQ(TIniFile(Path()).ReadString(QStringLiteral("S"), QStringLiteral("k"), QString()), QStringLiteral("2"));
-    EXPECT_EQ(TIniFile(Path()).ReadString(QStringLiteral("S"), QStringLiteral("other"), QString()), QStringLiteral("kept"));
-    EXPECT_EQ(TIniFile(target).ReadString(QStringLiteral("S"), QStringLiteral("k"), QString()), QStringLiteral("1"));
+    struct stat after {};
+    ASSERT_EQ(::stat(QFile::encodeName(Path()).constData(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_nlink, 2u);
+    EXPECT_EQ(FileBytes(other), QByteArray("[S]\nk=2\n"));
 }
 
 TEST_F(IniFileTest, WritersOnSeveralThreadsLoseNoValue)

@@ -1,10 +1,13 @@
 // TCell5 driven as the report filling drives it: through its operations by id, the
 // row count convention of the control, errors that leave the sheet unchanged, the
-// template, export and PDF results, and the WorkbookReadonly property.
+// template, export and PDF results (a print from the preview too), and the
+// WorkbookReadonly property.
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
+#include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QTimer>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -210,9 +213,11 @@ TEST(Cell5, PreviewShowsThePaginatorsPagesAndPrintDialogCanBeCancelled)
     ASSERT_EQ(c->OpenSheetFile(sheettest::templatePath(false), ""), 1);
     for (int i = 0; i < 120; ++i) {
         c->SetRowCount(c->GetRowCount(0) + 1, 0);
-        c->SetCellText(5, c->GetRowCount(0) - 1, 0, QStringLiteral("单位%1").arg(i));
+        c->SetCellText(5, c->GetRowCount(0) - 1, 0, QStringLiteral("二级单位合计%1").arg(i));
     }
     c->DeleteRows(7, 1, 0);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("preview.pdf");
     const sheet::SheetPrinter printer(c->Sheet());
     const int expected = printer.paginate(sheet::SheetPrinter::pageLayout(c->Sheet().pageSetup()), 1200).pageCount();
     ASSERT_GT(expected, 1);
@@ -225,10 +230,19 @@ TEST(Cell5, PreviewShowsThePaginatorsPagesAndPrintDialogCanBeCancelled)
         ASSERT_NE(preview, nullptr);
         preview->updatePreview();
         previewPages = preview->pageCount();
+        // Printing from the preview to a PDF file writes the same file as the export.
+        QPrinter* target = qobject_cast<QPrintPreviewDialog*>(dialog)->printer();
+        target->setOutputFormat(QPrinter::PdfFormat);
+        target->setOutputFileName(pdf);
+        preview->updatePreview();
+        EXPECT_FALSE(QFile::exists(pdf)) << "showing pages writes no file";
+        preview->print();
         dialog->reject();
     });
     EXPECT_EQ(c->PrintPreview(0, 0), 1);
     EXPECT_EQ(previewPages, expected);
+    EXPECT_TRUE(sheettest::runProgram("pdftotext", {"-l", "1", pdf, "-"}).contains("二级单位合计0"))
+        << "the text map reads as the ideographs drawn";
 
     bool asked = false;
     QTimer::singleShot(0, [&] {

@@ -1,6 +1,7 @@
-// The sheet view: paints only the rows in sight, finds cells under the mouse through
-// merges and hidden columns, scrolls through 50,000 rows, and edits only while the
-// sheet is not read-only.
+// The sheet view: paints only the rows in sight, holds the heading rows while the rest
+// scrolls, finds cells under the mouse through merges and hidden columns, scrolls
+// through 50,000 rows, shows large numbers and long codes whole, and edits only while
+// the sheet is not read-only.
 #include <QImage>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -32,7 +33,7 @@ TEST(SheetView, ShowsOnlyTheRowsInSightThroughFiftyThousandRows)
 {
     ViewFixture f;
     auto [first, last] = f.view.visibleRows();
-    EXPECT_EQ(first, 1);
+    EXPECT_EQ(first, f.view.frozenRows() + 1);
     EXPECT_LT(last, 40);
     f.view.verticalScrollBar()->setValue(f.view.verticalScrollBar()->maximum());
     std::tie(first, last) = f.view.visibleRows();
@@ -75,4 +76,52 @@ TEST(SheetView, EditsOnlyWhileNotReadOnly)
     editor->setText("改过的单位");
     QTest::keyClick(editor, Qt::Key_Return);
     EXPECT_EQ(f.sheet.text(5, 9), "改过的单位");
+}
+
+TEST(SheetView, HeadingRowsStayInViewWhileTheRestScrolls)
+{
+    ViewFixture f;
+    ASSERT_EQ(f.view.frozenRows(), 6) << "the template's rows 1-6: titles and column headings";
+    const QRect heading = f.view.cellRect(5, 4);
+    const int bandBottom = f.view.cellRect(2, 6).bottom();
+    const QRect band(0, 0, f.view.viewport()->width(), bandBottom + 1);
+    const QImage before = f.view.viewport()->grab().toImage().copy(band);
+
+    f.view.scrollToRow(25000);
+    EXPECT_EQ(f.view.visibleRows().first, 25000) << "the row shows just below the headings";
+    EXPECT_EQ(f.view.cellRect(5, 4), heading);
+    EXPECT_EQ(f.view.cellAt(heading.center()), QPoint(5, 4));
+    EXPECT_EQ(f.view.cellAt(QPoint(heading.center().x(), bandBottom + 3)), QPoint(5, 25000));
+    EXPECT_EQ(f.view.viewport()->grab().toImage().copy(band), before) << "the headings look as they did";
+}
+
+// What the view paints in a cell: the whole text, or '#'s for a number with no room,
+// and nothing outside the cell.
+TEST(SheetView, LargeAmountsAndLongCodesShowWholeOrAsHashes)
+{
+    ViewFixture f;
+    const int row = 9;
+    f.sheet.setNumber(16, row, 1e11); // a number cell of the amount format
+    sheettest::putWideCells(f.sheet, row);
+    f.view.sheetChanged();
+
+    sheettest::TextRecorder page(f.view.viewport()->size());
+    f.view.viewport()->render(&page);
+    auto drawnIn = [&](int col) {
+        const QRectF cell = f.view.cellRect(col, row);
+        QString text;
+        for (const auto& d : page.within(cell)) {
+            text += d.text;
+            EXPECT_TRUE(cell.adjusted(-0.5, -0.5, 0.5, 0.5).contains(d.box)) << col << ": " << d.text.toStdString();
+        }
+        return text;
+    };
+    for (const sheettest::WideCell& c : sheettest::wideCells()) {
+        const QString shown = drawnIn(c.col);
+        if (c.fits)
+            EXPECT_EQ(shown, c.text) << c.col;
+        else
+            EXPECT_TRUE(!shown.isEmpty() && shown == QString(shown.size(), '#')) << shown.toStdString();
+    }
+    EXPECT_EQ(drawnIn(16), "100,000,000,000.00");
 }

@@ -2,6 +2,7 @@
 // writes into, and malformed templates are errors naming the file and the line.
 #include <QTemporaryDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <gtest/gtest.h>
 
 #include "sheet/SheetError.h"
@@ -91,6 +92,47 @@ TEST(TemplateErrors, EachNamesFileAndLine)
             EXPECT_TRUE(e.message().startsWith(QStringLiteral("%1:%2:").arg(path).arg(c.line))) << e.what();
             EXPECT_TRUE(e.message().contains(c.word)) << e.what();
         }
+    }
+}
+
+// What a template file must not hold: text in another encoding (a template saved as GBK,
+// bytes no UTF-8 text has, an overlong form, a surrogate) and numbers that are not finite.
+// Each is an error of its line; before, the bytes became U+FFFD and "nan" reached the
+// workbook as <v>NAN</v>.
+TEST(TemplateErrors, TextThatIsNotUtf8AndNumbersThatAreNotFiniteAreRefusedWithTheLine)
+{
+    const QByteArray head = "cll-template 1\nsize 4 3\nformat x\n";
+    const struct {
+        const char* name;
+        QByteArray body;
+        int line;
+        QString word;
+    } cases[] = {
+        {"saved as GBK", head + "cell 1 1 x \"" + QStringEncoder("GBK").encode(QStringLiteral("合计")) + "\"\n", 4,
+         "UTF-8"},
+        {"byte 0xFF", head + "page-text \"\xFF\" \"\" \"\"\n", 4, "UTF-8"},
+        {"overlong slash", head + "cell 1 1 x \"\xC0\xAF\"\n", 4, "UTF-8"},
+        {"surrogate", head + "cell 1 1 x \"\xED\xA0\x80\"\n", 4, "UTF-8"},
+        {"cell nan", head + "cell 1 1 x nan\n", 4, "nan"},
+        {"cell inf", head + "cell 1 1 x -inf\n", 4, "inf"},
+        {"margin nan", "cll-template 1\nmargins 10 nan 10 10\nsize 4 3\n", 2, "nan"},
+        {"font size nan", "cll-template 1\nsize 4 3\nfont f \"宋体\" nan\n", 3, "nan"},
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath("t.cll");
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(c.body);
+        f.close();
+        const QStringList errors = TemplateReader::check(path);
+        EXPECT_EQ(errors.size(), 1) << errors.join('\n').toStdString();
+        if (errors.isEmpty())
+            continue;
+        EXPECT_TRUE(errors[0].startsWith(QStringLiteral("%1:%2:").arg(path).arg(c.line))) << errors[0].toStdString();
+        EXPECT_TRUE(errors[0].contains(c.word)) << errors[0].toStdString();
+        EXPECT_THROW(TemplateReader::read(path), SheetError);
     }
 }
 

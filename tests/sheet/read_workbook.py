@@ -4,8 +4,9 @@
 .xls goes through xlrd (a real reader of Excel 97-2003 files); .xlsx through the
 zip container and its XML parts, so the check does not depend on xlrd's version.
 Output: {"rows", "cols", "cells": {"R,C": [type, value]}, "merges": [[r1, r2, c1, c2]],
-"columns": {"C": {"width", "hidden"}}, "rowHeights": {"R": points}, "footer", "printTitles"}
-with rows and columns counted from 0, merge ends exclusive (as xlrd gives them).
+"columns": {"C": {"width", "hidden"}}, "rowHeights": {"R": points}, "footer", "printTitles",
+"frozenRows"} with rows and columns counted from 0, merge ends exclusive (as xlrd gives them);
+frozenRows is the number of rows held at the top (0 when the panes are not frozen).
 """
 import json
 import re
@@ -70,7 +71,8 @@ def read_xls(path):
         bold[key] = bool(book.font_list[xf.font_index].bold)
     return {"rows": sheet.nrows, "cols": sheet.ncols, "cells": cells, "merges": [list(m) for m in sheet.merged_cells],
             "columns": columns, "rowHeights": heights, "footer": xls_footer(path),
-            "printTitles": titles[0] if titles else None, "bold": bold}
+            "printTitles": titles[0] if titles else None, "bold": bold,
+            "frozenRows": sheet.horz_split_pos if sheet.panes_are_frozen else 0}
 
 
 NS = {"m": "http://schemas.openxmlformats.org/spreadsheetml/2006/main"}
@@ -116,8 +118,11 @@ def read_xlsx(path):
         for c in range(int(col.get("min")) - 1, int(col.get("max"))):
             columns[str(c)] = {"width": float(col.get("width", "0")), "hidden": col.get("hidden") == "1"}
     footer = root.find("m:headerFooter/m:oddFooter", NS)
+    pane = root.find("m:sheetViews/m:sheetView/m:pane", NS)
+    frozen = int(float(pane.get("ySplit", "0"))) if pane is not None and pane.get("state") == "frozen" else 0
     return {"rows": rows, "cols": cols, "cells": cells, "merges": merges, "columns": columns,
-            "rowHeights": heights, "footer": footer.text if footer is not None else None, "printTitles": None}
+            "rowHeights": heights, "footer": footer.text if footer is not None else None, "printTitles": None,
+            "frozenRows": frozen}
 
 
 def main():

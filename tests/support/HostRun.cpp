@@ -11,14 +11,9 @@ QString InstalledHost()
     return QStringLiteral(TALLYLEAF_TEST_PREFIX "/bin/tallyleaf-host");
 }
 
-HostRun RunHost(const QStringList& args, const QString& home, rlim_t fileSizeLimit)
+void StartProgram(QProcess& host, const QString& program, const QStringList& args, const QString& home,
+                  rlim_t fileSizeLimit)
 {
-    return RunProgram(InstalledHost(), args, home, fileSizeLimit);
-}
-
-HostRun RunProgram(const QString& program, const QStringList& args, const QString& home, rlim_t fileSizeLimit)
-{
-    QProcess host;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_DATA_HOME", home);
     env.insert("XDG_CONFIG_HOME", home + "/config");
@@ -33,8 +28,17 @@ HostRun RunProgram(const QString& program, const QStringList& args, const QStrin
         ::setrlimit(RLIMIT_FSIZE, &limit);
     });
     host.start(program, args);
+}
+
+void StartHost(QProcess& host, const QStringList& args, const QString& home)
+{
+    StartProgram(host, InstalledHost(), args, home, 0);
+}
+
+HostRun Finish(QProcess& host)
+{
     const bool ended = host.waitForFinished(240000);
-    EXPECT_TRUE(ended) << "the host did not end: " << args.join(' ').toStdString();
+    EXPECT_TRUE(ended) << "the host did not end: " << host.arguments().join(' ').toStdString();
     if (!ended) {
         host.kill();
         host.waitForFinished();
@@ -44,6 +48,18 @@ HostRun RunProgram(const QString& program, const QStringList& args, const QStrin
     run.err = QString::fromUtf8(host.readAllStandardError());
     run.out = QString::fromUtf8(host.readAllStandardOutput());
     return run;
+}
+
+HostRun RunProgram(const QString& program, const QStringList& args, const QString& home, rlim_t fileSizeLimit)
+{
+    QProcess host;
+    StartProgram(host, program, args, home, fileSizeLimit);
+    return Finish(host);
+}
+
+HostRun RunHost(const QStringList& args, const QString& home, rlim_t fileSizeLimit)
+{
+    return RunProgram(InstalledHost(), args, home, fileSizeLimit);
 }
 
 const QRegularExpression& TeardownTrouble()

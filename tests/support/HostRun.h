@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <sys/resource.h>
 
+class QProcess;
+
 namespace testsupport {
 
 struct HostRun {
@@ -23,6 +25,9 @@ struct HostRun {
 HostRun RunHost(const QStringList& args, const QString& home, rlim_t fileSizeLimit = 0);
 // The same for another copy of the host (`program`).
 HostRun RunProgram(const QString& program, const QStringList& args, const QString& home, rlim_t fileSizeLimit = 0);
+// The same in two steps, for hosts that must run side by side.
+void StartHost(QProcess& host, const QStringList& args, const QString& home);
+HostRun Finish(QProcess& host);
 
 // The installed host's path.
 QString InstalledHost();

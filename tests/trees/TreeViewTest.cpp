@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTest>
+#include <QToolTip>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -329,6 +330,26 @@ TEST_F(TreeViewTest, HitTestsNameThePartsOfANode)
     EXPECT_TRUE(view->GetHitTestInfoAt(movedLabel.center().x(), movedLabel.center().y()).Contains(htOnLabel));
     TComponent::FreeAndNil(images);
     EXPECT_EQ(view->Images(), nullptr);
+}
+
+// A label that the view's edge cuts shows its whole text as a tooltip; one in full sight
+// shows none.
+TEST_F(TreeViewTest, CutLabelsShowTheirWholeTextAsTooltip)
+{
+    const QString longText = QStringLiteral("105001 市财政局本级预算单位（国库集中支付）");
+    TTreeNode* cut = view->Items()->AddChild(nullptr, longText);
+    TTreeNode* whole = view->Items()->AddChild(nullptr, QStringLiteral("105"));
+    view->SetBounds(0, 0, 120, 200);
+    QApplication::processEvents();
+    // The label in full sight first: Qt hides a tooltip shown before only after a delay.
+    for (auto [node, tip] : {std::pair{whole, QString()}, std::pair{cut, longText}}) {
+        SCOPED_TRACE(node->Text().toStdString());
+        const QPoint at = node->DisplayRect(true).topLeft() + QPoint(8, 4);
+        QHelpEvent help(QEvent::ToolTip, at, view->Handle()->mapToGlobal(at));
+        QApplication::sendEvent(view->Handle(), &help);
+        EXPECT_EQ(QToolTip::isVisible() ? QToolTip::text() : QString(), tip);
+    }
+    QToolTip::hideText();
 }
 
 TEST_F(TreeViewTest, PropertiesShapeTheWidget)

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <array>
+#include <vector>
 
 #include "sheet/Sheet.h"
 #include "sheet/SheetFonts.h"
@@ -43,13 +44,69 @@ const std::array<Item, 6> Items{{
     {"213", "01", "26", "农村道路建设", "高标准农田建设配套资金（含以前年度结转）"},
 }};
 
+// Amounts are whole cents, so every figure has two exact decimals and every total is
+// the exact sum of the lines it totals.
+using Cents = qint64;
+constexpr int SplitCount = 6;
+
+struct Amounts {
+    std::array<Cents, SplitCount> split{};
+    Cents sum() const
+    {
+        Cents total = 0;
+        for (Cents c : split)
+            total += c;
+        return total;
+    }
+    void add(const Amounts& other)
+    {
+        for (int k = 0; k < SplitCount; ++k)
+            split[static_cast<std::size_t>(k)] += other.split[static_cast<std::size_t>(k)];
+    }
+};
+
+// Row 0 is the grand total, and a level total opens every run of 16 indicator lines.
+bool isTotal(int i)
+{
+    return i == 0 || i % 17 == 1;
+}
+
+Amounts lineAmounts(int i)
+{
+    const Cents base = 1200000 + Cents(i * 7919 % 500000) * 100 + (i % 4) * 25;
+    return {{base / 2, base * 3 / 10, i % 5 == 0 ? 0 : base / 10, base * 6 / 100, base * 4 / 100, 0}};
+}
+
+// Every row's amounts: the lines' own, the level totals over the lines below them up
+// to the next total, the grand total over every line.
+std::vector<Amounts> reportAmounts(int rows)
+{
+    std::vector<Amounts> amounts(static_cast<std::size_t>(std::max(rows, 0)));
+    Amounts level, grand;
+    for (int i = rows - 1; i >= 0; --i) {
+        Amounts& row = amounts[static_cast<std::size_t>(i)];
+        if (!isTotal(i)) {
+            row = lineAmounts(i);
+            level.add(row);
+            grand.add(row);
+        } else if (i > 0) {
+            row = level;
+            level = {};
+        } else {
+            row = grand;
+        }
+    }
+    return amounts;
+}
+
 void put(sheet::Sheet& s, int col, int row, const QString& text)
 {
     s.setText(col, row, text);
 }
 
-void putAmount(sheet::Sheet& s, int col, int row, double value, bool asNumber)
+void putAmount(sheet::Sheet& s, int col, int row, Cents cents, bool asNumber)
 {
+    const double value = static_cast<double>(cents) / 100.0;
     s.setAlign(col, row, 34);
     if (asNumber)
         s.setNumber(col, row, value);
@@ -72,13 +129,13 @@ void fillDemoRows(sheet::Sheet& s, const DemoOptions& o)
     s.setText(6, 3, QStringLiteral("%1年预算构成").arg(o.year));
     int counter = 1;
     QString previous;
+    const std::vector<Amounts> amounts = reportAmounts(o.rows);
     for (int i = 0; i < o.rows; ++i) {
         s.setRowCount(s.rowCount() + 1);
         const int r = s.rowCount();
-        const bool total = i == 0 || i % 17 == 1;
+        const bool total = isTotal(i);
         const Unit& unit = Units[static_cast<std::size_t>((i / 3) % Units.size())];
         const Item& item = Items[static_cast<std::size_t>(i % Items.size())];
-        const double base = 12000.0 + (i * 7919 % 500000) + (i % 4) * 0.25;
         put(s, 3, r, total ? QString() : (i % 9 == 0 ? QStringLiteral("是") : QStringLiteral("否")));
         const QString eid = total ? QString() : QString::fromUtf8(unit.eid);
         if (eid != previous || eid.isEmpty()) {
@@ -100,15 +157,11 @@ void fillDemoRows(sheet::Sheet& s, const DemoOptions& o)
             put(s, 10, r, QStringLiteral("ZB%1").arg(2026000 + i, 7, 10, QLatin1Char('0')));
             put(s, 11, r, QString::fromUtf8(item.iname));
         }
-        const double split[6] = {base * 0.5, base * 0.3, i % 5 == 0 ? 0.0 : base * 0.1, base * 0.06, base * 0.04,
-                                 0.0};
-        double sum = 0;
-        for (double v : split)
-            sum += v;
-        putAmount(s, 12, r, total ? sum * 20 : sum, o.amountsAsNumbers);
-        for (int k = 0; k < 6; ++k)
-            if (split[k] > 0.001)
-                putAmount(s, 13 + k, r, total ? split[k] * 20 : split[k], o.amountsAsNumbers);
+        const Amounts& row = amounts[static_cast<std::size_t>(i)];
+        putAmount(s, 12, r, row.sum(), o.amountsAsNumbers);
+        for (int k = 0; k < SplitCount; ++k)
+            if (const Cents v = row.split[static_cast<std::size_t>(k)]; v > 0)
+                putAmount(s, 13 + k, r, v, o.amountsAsNumbers);
         for (int c = 1; c <= 18; ++c)
             s.setStyle(c, r, total ? 2 : 0);
         s.setAlign(5, r, total ? 36 : 32);

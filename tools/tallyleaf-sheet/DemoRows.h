@@ -1,6 +1,7 @@
 #pragma once
 // Demo rows for a report template: what a city finance bureau's indicator detail
-// report holds (a grand total, level totals, units with their indicators), written in
+// report holds (a grand total, level totals, units with their indicators; amounts in
+// whole cents, each total the sum of the lines it totals), written in
 // the call pattern of the report filling: one appended row at a time, the texts and
 // amounts, the 18 styles, the alignments and the fitted height.
 #include <QString>

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <cstdio>
 
+#include "print/untReportTemplate.h"
 #include "sheet/SheetError.h"
 #include "sheet/SheetPrinter.h"
 #include "sheet/TemplateReader.h"
@@ -26,8 +27,11 @@ templates.md of the documents; the installed templates are in
 
 commands:
   check TEMPLATE
-      Reads the template and prints every error on standard error as
-      FILE:LINE: message, or "TEMPLATE: OK" on standard output when it reads.
+      Reads the template and checks that the indicator report can use it (at
+      least 18 columns and 7 rows, amount formats in columns 12-18 of the spare
+      row 7). Prints every error on standard error as FILE:LINE: message (or
+      FILE: message for what the report misses), or "TEMPLATE: OK" on standard
+      output when it passes.
   render TEMPLATE OUTPUT... [--rows N]
       Fills the template with demo rows as a report is filled (title, subtitle,
       year, grand, level and unit totals, indicators; the spare row 7 removed)
@@ -45,7 +49,7 @@ commands:
       shows this text
 
 exit status:
-  0  success (check: the template reads)
+  0  success (check: the template reads and the report can use it)
   1  the template has errors, or an output could not be written
   2  wrong usage: an unknown command or option, a missing value, --rows not a
      row count, or render without an output
@@ -66,7 +70,16 @@ void printLine(FILE* stream, const QString& text)
 
 int check(const QString& path)
 {
-    const QStringList errors = sheet::TemplateReader::check(path);
+    QStringList errors = sheet::TemplateReader::check(path);
+    if (errors.isEmpty()) {
+        try {
+            const QString shortfall = ReportTemplateShortfall(sheet::TemplateReader::read(path));
+            if (!shortfall.isEmpty())
+                errors << QStringLiteral("%1: %2").arg(path, shortfall);
+        } catch (const sheet::SheetError& e) {
+            errors << e.message(); // the file changed since it was checked
+        }
+    }
     for (const QString& e : errors)
         printLine(stderr, e);
     if (errors.isEmpty())

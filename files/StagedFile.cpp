@@ -1,4 +1,4 @@
-#include "sheet/StagedFile.h"
+#include "files/StagedFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,6 +24,17 @@ bool fail(QString* error, const QString& message)
     return false;
 }
 
+// Makes the rename itself durable. A folder that cannot be opened for it is no failure:
+// the file is in place.
+void syncFolder(const QString& folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
 } // namespace
 
 StagedFile::StagedFile(QString target) : m_target(std::move(target)) {}
@@ -36,9 +47,12 @@ StagedFile::~StagedFile()
 
 bool StagedFile::prepare(QString* error)
 {
-    const QFileInfo info(m_target);
-    if (info.fileName().isEmpty())
+    if (QFileInfo(m_target).fileName().isEmpty())
         return fail(error, QStringLiteral("文件名“%1”无效").arg(m_target));
+    QString reason;
+    if (!findWriteTarget(m_target, m_write, &reason))
+        return fail(error, QStringLiteral("不能写入文件“%1”：%2").arg(m_target, reason));
+    const QFileInfo info(m_write.path);
     const QString dir = info.absolutePath();
     QByteArray pattern = QFile::encodeName(dir + QStringLiteral("/.tallyleaf-XXXXXX"));
     if (!mkdtemp(pattern.data()))
@@ -55,15 +69,21 @@ bool StagedFile::commit(QString* error)
     const int fd = ::open(staged.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return fail(error, QStringLiteral("文件“%1”没有写成：%2").arg(m_target, systemError(errno)));
+    if (!takeOverOwnership(fd, m_write)) {
+        const int code = errno;
+        ::close(fd);
+        return fail(error, QStringLiteral("不能给文件“%1”保留原来的权限：%2").arg(m_target, systemError(code)));
+    }
     const bool synced = ::fsync(fd) == 0;
     const int syncError = errno;
     ::close(fd);
     if (!synced)
         return fail(error, QStringLiteral("文件“%1”写入磁盘失败：%2").arg(m_target, systemError(syncError)));
-    if (::rename(staged.constData(), QFile::encodeName(m_target).constData()) != 0)
+    if (::rename(staged.constData(), QFile::encodeName(m_write.path).constData()) != 0)
         return fail(error, QStringLiteral("无法保存文件“%1”：%2").arg(m_target, systemError(errno)));
     m_committed = true;
     ::rmdir(QFile::encodeName(m_folder).constData());
+    syncFolder(QFileInfo(m_write.path).absolutePath());
     return true;
 }
 
