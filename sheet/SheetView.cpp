@@ -115,16 +115,23 @@ std::pair<int, int> SheetView::visibleRows()
 QVariantList SheetView::cellsInSight()
 {
     QVariantList cells;
-    const auto [first, last] = visibleRows();
+    if (!m_sheet)
+        return cells;
     const QRect sight = viewport()->rect();
-    for (int row = first; row >= 1 && row <= last; ++row) {
+    const auto addRow = [&](int row) {
         for (int col = 1; col <= m_sheet->columnCount(); ++col) {
             const QString text = m_sheet->displayText(col, row);
             const QRect r = cellRect(col, row);
             if (!text.isEmpty() && r.intersects(sight))
                 cells.append(QVariantMap{{"col", col}, {"row", row}, {"text", text}, {"rect", r}});
         }
-    }
+    };
+    // The frozen heading rows stay in sight above the scrolling ones.
+    for (int row = 1; row <= frozenRows(); ++row)
+        addRow(row);
+    const auto [first, last] = visibleRows();
+    for (int row = first; row >= 1 && row <= last; ++row)
+        addRow(row);
     return cells;
 }
 

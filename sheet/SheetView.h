@@ -46,7 +46,8 @@ public:
     void scrollToRow(int row);
     // The first and last scrolling row in sight, below the frozen rows (0, −1 when none).
     std::pair<int, int> visibleRows();
-    // The scrolling cells in sight that show text, as a person reads them: one map per cell,
+    // The cells in sight that show text (the frozen heading rows, then the scrolling rows),
+    // as a person reads them: one map per cell,
     // {col, row, text, rect} with the rectangle in viewport coordinates. Invokable by name,
     // so that a tool of another module (the host's widget inspector) reads it without a copy
     // of the sheet engine of its own.

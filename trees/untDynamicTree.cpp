@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <memory>
+#include <optional>
 
 #include "platform/ADODB.h"
 #include "platform/FormResource.h"
@@ -49,6 +50,29 @@ QString ErrorText(std::exception_ptr error)
 }
 
 } // namespace
+
+// Keeps the rows read ahead while the outermost synchronous LoadAll load runs, and lets
+// them go with it; a new build starts afresh.
+class TDynamicTree::TPrefetchScope {
+public:
+    explicit TPrefetchScope(TDynamicTree& tree) : FTree(tree)
+    {
+        if (FTree.FPrefetchDepth++ == 0 || FTree.FPrefetchBuild != FTree.FBuild) {
+            FTree.FPrefetch.Clear();
+            FTree.FPrefetchBuild = FTree.FBuild;
+        }
+    }
+    ~TPrefetchScope()
+    {
+        if (--FTree.FPrefetchDepth == 0)
+            FTree.FPrefetch.Clear();
+    }
+    TPrefetchScope(const TPrefetchScope&) = delete;
+    TPrefetchScope& operator=(const TPrefetchScope&) = delete;
+
+private:
+    TDynamicTree& FTree;
+};
 
 // --- TNodeItem ----------------------------------------------------------------------
 
@@ -163,6 +187,14 @@ void TDynamicTree::SetLoadAll(bool value)
     FLoadAll = value;
     if (!value)
         return;
+    // On the user-interface thread the waiting levels are read together.
+    std::optional<TPrefetchScope> scope;
+    if (FSyncDataLoad) {
+        scope.emplace(*this);
+        for (TNodeItem* dummy : std::as_const(FDummyNodes))
+            if (auto* parent = static_cast<TNodeItem*>(dummy->Parent()); parent && parent->ItemInfo())
+                FPrefetch.Queue(parent->ItemInfo()->Id);
+    }
     while (!FDummyNodes.isEmpty()) {
         TNodeItem* dummy = FDummyNodes.first();
         auto* parent = static_cast<TNodeItem*>(dummy->Parent());
@@ -270,6 +302,8 @@ void TDynamicTree::DetachThreads()
 
 TItemInfo* TDynamicTree::CreateItemInfo(TItemInfoClass cls)
 {
+    if (cls == &TItemInfo::staticMetaObject)
+        return new TItemInfo;   // the usual record, without a look-up by meta-object
     const QString name = ClassNameOf(cls);
     if (!cls || !ClassInheritsFrom(cls, &TItemInfo::staticMetaObject))
         throw TExceptDynamicTree(Format(SBadItemInfoClass, name));
@@ -331,12 +365,33 @@ QString TDynamicTree::ChildrenStatement(const QString& Id) const
     return sql;
 }
 
+QString TDynamicTree::LevelStatement(const QStringList& Ids) const
+{
+    if (Ids.size() == 1)
+        return ChildrenStatement(Ids.first());
+    QStringList quoted;
+    quoted.reserve(Ids.size());
+    for (const QString& id : Ids)
+        quoted << QStringLiteral("'") + SqlEscape(id) + QStringLiteral("'");
+    QString sql = QStringLiteral("select a.* from (") + Trim(SqlTableText()) + QStringLiteral(") a where a.")
+                  + Trim(FFieldPid) + QStringLiteral(" in (") + quoted.join(QLatin1Char(',')) + QStringLiteral(")");
+    const QString orderBy = Trim(FFieldOrderBy);
+    if (!orderBy.isEmpty())
+        sql += QStringLiteral(" Order by a.") + orderBy;
+    return sql;
+}
+
 void TDynamicTree::LoadChildren(TNodeItem* node)
 {
     if (!CanLoad() || !node || !node->ItemInfo())
         return;
     if (node->HasChildren())
         node->DeleteChildren();
+    if (FLoadAll && FSyncDataLoad) {
+        node->ChildrenLoaded = true;
+        LoadLevelPrefetched(node);
+        return;
+    }
     const QString sql = ChildrenStatement(node->ItemInfo()->Id);
     auto* query = new TADOQuery(nullptr);
     query->SetConnection(FAdoConn);
@@ -364,6 +419,63 @@ void TDynamicTree::LoadLevelNow(TNodeItem* node, TADOQuery* query)
         AddNodeFromFields(node, nullptr, query->Fields());
         query->Next();
     }
+}
+
+void TDynamicTree::LoadLevelPrefetched(TNodeItem* node)
+{
+    TPrefetchScope scope(*this);
+    const QString id = node->ItemInfo()->Id;
+    TLevelPrefetch::TRows rows;
+    if (!FPrefetch.Take(id, rows)) {
+        ReadLevel(id);
+        FPrefetch.Take(id, rows);
+    }
+    const quint64 build = FBuild;
+    for (int recNo : std::as_const(rows.RecNos)) {
+        if (!StillLoading(build))
+            break;
+        // Deeper levels may read the same query meanwhile: the row is set each time.
+        rows.Query->SetRecNo(recNo);
+        AddNodeFromFields(node, nullptr, rows.Query->Fields());
+    }
+}
+
+// Reads the children of `id`, with those of the nodes that wait for theirs. A statement
+// of several ids that fails is not reported: the node reads its own statement, whose
+// error goes on as it always did.
+void TDynamicTree::ReadLevel(const QString& id)
+{
+    const QStringList batch = FPrefetch.NextBatch(id);
+    if (batch.size() == 1) {
+        ReadStatement(batch);
+        return;
+    }
+    try {
+        ReadStatement(batch);
+        return;
+    } catch (...) {
+        FPrefetch.StopBatching();
+    }
+    ReadStatement({id});
+}
+
+void TDynamicTree::ReadStatement(const QStringList& ids)
+{
+    const QString sql = LevelStatement(ids);
+    std::shared_ptr<TADOQuery> query(new TADOQuery(nullptr), [](TADOQuery* q) {
+        q->Close();
+        q->Free();
+    });
+    query->SetConnection(FAdoConn);
+    query->SetSQLText(sql);
+    OnLevelQuery(this, sql);
+    query->Open();
+    const TLevelPrefetch::TColumns columns{FFieldId, Trim(FFieldPid), FFieldIsLeaf, FValueIsLeaf};
+    if (FPrefetch.File(query, ids, columns))
+        return;
+    // A parent column that does not read as the ids: node by node from here on.
+    FPrefetch.StopBatching();
+    ReadStatement({ids.first()});
 }
 
 void TDynamicTree::LoadLevelInBackground(TNodeItem* node, TADOQuery* query)
@@ -428,14 +540,30 @@ void TDynamicTree::FillRecord(TNodeItem* node, TItemInfo* info, TFields* fields)
     info->Kind = ikDataNode;
     info->Node = node;
     // Column names as stored, untrimmed.
-    info->Id = fields->FieldByName(FFieldId)->AsString();
-    info->Pid = fields->FieldByName(FFieldPid)->AsString();
-    info->Caption = fields->FieldByName(FFieldCaption)->AsString();
-    info->IsLeaf = fields->FieldByName(FFieldIsLeaf)->AsString() == FValueIsLeaf;
+    info->Id = RowField(fields, rcId, FFieldId)->AsString();
+    info->Pid = RowField(fields, rcPid, FFieldPid)->AsString();
+    info->Caption = RowField(fields, rcCaption, FFieldCaption)->AsString();
+    info->IsLeaf = RowField(fields, rcIsLeaf, FFieldIsLeaf)->AsString() == FValueIsLeaf;
     if (Trim(node->Text()).isEmpty()) {
-        node->SetText(!FFieldText.isEmpty() ? fields->FieldByName(FFieldText)->AsString()
+        node->SetText(!FFieldText.isEmpty() ? RowField(fields, rcText, FFieldText)->AsString()
                                             : info->Caption + QLatin1Char('(') + info->Id + QLatin1Char(')'));
     }
+}
+
+TField* TDynamicTree::RowField(TFields* fields, TRowColumn column, const QString& name) const
+{
+    TRowFields& known = FRowFields;
+    if (known.Fields != fields || known.Generation != fields->Generation()) {
+        known = TRowFields();
+        known.Fields = fields;
+        known.Generation = fields->Generation();
+    }
+    if (!known.Known[column] || known.Names[column] != name) {
+        known.Names[column] = name;
+        known.Found[column] = fields->FindField(name);
+        known.Known[column] = true;
+    }
+    return known.Found[column] ? known.Found[column] : fields->FieldByName(name);   // raises naming it
 }
 
 // A leaf never loads; with LoadAll the children load now, depth first; otherwise a

@@ -1,5 +1,6 @@
 // The indicator report of the print window on a large generated budget database, against
-// the bare report statement on the same connection.
+// the bare report statement on the same connection and against the floor: the statement
+// through the database's own C library.
 //
 //   ShowReport      the print window (offscreen, with the host's context records and "Def"
 //                   connection, the virtual top node selected) builds its report again for
@@ -8,6 +9,8 @@
 //   BareStatement   the same statement text (BuildDetailSql for the window's selection) run
 //                   through the same "Def" connection, every field of every row read
 //   OpenStatement   the same statement, rows counted only
+//   Floor           the same statement through SQLite's C library or libpq, no Qt: every
+//                   field of every row read, amounts as numbers and the rest as text
 //
 // The database is made once, outside the source tree, with tools/tallyleaf-datagen:
 //   tallyleaf-datagen --connection sqlite:/work/bigdata/big.db --units 20000 --rows 1000000
@@ -27,6 +30,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "bench/report/StatementFloor.h"
 #include "print/gunSelectList.h"
 #include "common/untDataBase.h"
 #include "host/HostDatabase.h"
@@ -80,6 +84,7 @@ struct TBenchWindow {
     std::unique_ptr<HostEnvironment> Environment;
     TForm* Main = nullptr;
     TbfrmTallyleaf* Form = nullptr;
+    QString Connection;   // the connection string of "Def"
     QString Statement;    // the report statement of the window's selection
     QString Error;        // why the benchmarks are skipped
     QStringList Messages; // what the window reported while it ran
@@ -152,6 +157,7 @@ void OpenWindow(TBenchWindow& b)
         b.Error = "TALLYLEAF_BENCH_DB names no database file: " + connection.mid(7);
         return;
     }
+    b.Connection = connection;
     b.Database = std::make_unique<HostDatabase>(connection, QString());
     HostSettingsValues settings;
     settings.year = qEnvironmentVariableIsSet("TALLYLEAF_BENCH_YEAR") ? qEnvironmentVariableIntValue("TALLYLEAF_BENCH_YEAR")
@@ -279,6 +285,29 @@ void OpenStatement(benchmark::State& state)
     state.counters["rows"] = benchmark::Counter(double(rows), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(OpenStatement)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void Floor(benchmark::State& state)
+{
+    if (!Ready(state))
+        return;
+    QString error;
+    const std::unique_ptr<TStatementFloor> floor = TStatementFloor::Open(GBench->Connection, error);
+    if (!floor) {
+        state.SkipWithError(qPrintable(error));
+        return;
+    }
+    TFloorTotals totals;
+    for (auto _ : state) {
+        totals = {};
+        if (!floor->Run(GBench->Statement, totals)) {
+            state.SkipWithError(qPrintable(floor->Error()));
+            return;
+        }
+    }
+    benchmark::DoNotOptimize(totals);
+    state.counters["rows"] = double(totals.Rows);
+}
+BENCHMARK(Floor)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 
