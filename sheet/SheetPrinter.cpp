@@ -12,7 +12,7 @@
 #include "sheet/PdfTextMap.h"
 #include "sheet/SheetFonts.h"
 #include "sheet/SheetPainter.h"
-#include "sheet/StagedFile.h"
+#include "files/StagedFile.h"
 
 namespace sheet {
 

@@ -9,7 +9,7 @@
 #include "sheet/LittleEndian.h"
 #include "sheet/PageText.h"
 #include "sheet/SheetError.h"
-#include "sheet/StagedFile.h"
+#include "files/StagedFile.h"
 
 namespace sheet {
 

@@ -10,7 +10,7 @@
 #include <xlsxwriter.h>
 
 #include "sheet/PageText.h"
-#include "sheet/StagedFile.h"
+#include "files/StagedFile.h"
 
 namespace sheet {
 

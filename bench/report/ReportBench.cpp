@@ -31,12 +31,12 @@
 #include <memory>
 
 #include "bench/report/StatementFloor.h"
-#include "common/gunSelectList.h"
+#include "print/gunSelectList.h"
 #include "common/untDataBase.h"
 #include "host/HostDatabase.h"
 #include "host/HostEnvironment.h"
 #include "platform/Forms.h"
-#include "plugin/PlugInGlobals.h"
+#include "common/PlugInGlobals.h"
 #include "plugin/untDefConnection.h"
 #include "print/CELL50Lib_TLB.h"
 #include "print/bwnTallyleaf.h"

@@ -5,7 +5,7 @@
 #include <QSqlQuery>
 
 #include "common/untDataBase.h"
-#include "plugin/PlugInGlobals.h"
+#include "common/PlugInGlobals.h"
 
 namespace reporttest {
 
