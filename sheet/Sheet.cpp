@@ -215,6 +215,12 @@ QString Sheet::text(int col, int row) const
     return c.kind == CellKind::Text ? m_texts.text(c.text) : QString();
 }
 
+QStringView Sheet::textView(int col, int row) const
+{
+    const Cell& c = cell(col, row);
+    return c.kind == CellKind::Text ? m_texts.view(c.text) : QStringView();
+}
+
 double Sheet::number(int col, int row) const
 {
     const Cell& c = cell(col, row);

@@ -48,6 +48,8 @@ public:
     // Values.
     CellKind kind(int col, int row) const { return cell(col, row).kind; }
     QString text(int col, int row) const;
+    // The same without a copy: valid until the sheet next changes.
+    QStringView textView(int col, int row) const;
     double number(int col, int row) const;
     QString displayText(int col, int row) const; // what a page shows for the cell
     // Whether the cell shows a number: a number cell, or a text in a number format that
