@@ -1,6 +1,7 @@
 #include "trees/untDynamicTree.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <memory>
 #include <optional>
 
@@ -48,6 +49,28 @@ QString ErrorText(std::exception_ptr error)
         return QStringLiteral("未知错误");
     }
 }
+
+// A synchronous load adds many nodes with nothing painted in between: the view hands
+// them to its widget together when the load ends (see TTreeNodes::BeginUpdate), or
+// earlier when the load selects or opens a node.
+class TViewUpdate {
+public:
+    explicit TViewUpdate(TCustomTreeView* view) : FView(view)
+    {
+        if (FView)
+            FView->Items()->BeginUpdate();
+    }
+    ~TViewUpdate()
+    {
+        if (FView)   // a handler may have freed the view meanwhile
+            FView->Items()->EndUpdate();
+    }
+    TViewUpdate(const TViewUpdate&) = delete;
+    TViewUpdate& operator=(const TViewUpdate&) = delete;
+
+private:
+    QPointer<TCustomTreeView> FView;
+};
 
 } // namespace
 
@@ -319,6 +342,7 @@ TItemInfo* TDynamicTree::CreateItemInfo(TItemInfoClass cls)
 void TDynamicTree::BuildTree()
 {
     FTreeView->Items()->Clear();
+    const TViewUpdate update(FTreeView);
     const quint64 build = ++FBuild;
     FLastLoadError.clear();
     auto top = std::make_unique<TNodeItem>();
@@ -387,6 +411,9 @@ void TDynamicTree::LoadChildren(TNodeItem* node)
         return;
     if (node->HasChildren())
         node->DeleteChildren();
+    std::optional<TViewUpdate> update;
+    if (FSyncDataLoad)
+        update.emplace(FTreeView);
     if (FLoadAll && FSyncDataLoad) {
         node->ChildrenLoaded = true;
         LoadLevelPrefetched(node);
@@ -512,11 +539,11 @@ void TDynamicTree::AddNodeFromFields(TNodeItem* parent, TQueryThread* thread, TF
 
     TNodeItem* attached = nullptr;
     try {
-        FillRecord(node.get(), info, fields);
+        const QString text = FillRecord(node.get(), info, fields);
         if (!CanLoad())
             return;
         attached = node.release();
-        FTreeView->Items()->AddNode(attached, parent, attached->Text(), info, naAddChild);
+        FTreeView->Items()->AddNode(attached, parent, text, info, naAddChild);
         if (parent->ExpandAfterLoad) {
             parent->ExpandAfterLoad = false;
             parent->SetExpanded(true);
@@ -535,7 +562,7 @@ void TDynamicTree::AddNodeFromFields(TNodeItem* parent, TQueryThread* thread, TF
     }
 }
 
-void TDynamicTree::FillRecord(TNodeItem* node, TItemInfo* info, TFields* fields) const
+QString TDynamicTree::FillRecord(TNodeItem* node, TItemInfo* info, TFields* fields) const
 {
     info->Kind = ikDataNode;
     info->Node = node;
@@ -544,20 +571,31 @@ void TDynamicTree::FillRecord(TNodeItem* node, TItemInfo* info, TFields* fields)
     info->Pid = RowField(fields, rcPid, FFieldPid)->AsString();
     info->Caption = RowField(fields, rcCaption, FFieldCaption)->AsString();
     info->IsLeaf = RowField(fields, rcIsLeaf, FFieldIsLeaf)->AsString() == FValueIsLeaf;
-    if (Trim(node->Text()).isEmpty()) {
-        node->SetText(!FFieldText.isEmpty() ? RowField(fields, rcText, FFieldText)->AsString()
-                                            : info->Caption + QLatin1Char('(') + info->Id + QLatin1Char(')'));
+    QString text = node->Text();   // a text that OnBeforAddNode set stays
+    if (Trim(text).isEmpty()) {
+        text = !FFieldText.isEmpty() ? RowField(fields, rcText, FFieldText)->AsString()
+                                     : info->Caption + QLatin1Char('(') + info->Id + QLatin1Char(')');
     }
+    return text;
 }
 
 TField* TDynamicTree::RowField(TFields* fields, TRowColumn column, const QString& name) const
 {
-    TRowFields& known = FRowFields;
-    if (known.Fields != fields || known.Generation != fields->Generation()) {
-        known = TRowFields();
-        known.Fields = fields;
-        known.Generation = fields->Generation();
+    const quint64 generation = fields->Generation();
+    auto isFor = [&](const TRowFields& entry) { return entry.Fields == fields && entry.Generation == generation; };
+    if (!isFor(FRowFields[FRowFieldsLast])) {
+        int found = 0;
+        while (found < RowFieldsKept && !isFor(FRowFields[found]))
+            ++found;
+        if (found == RowFieldsKept) {
+            found = (FRowFieldsLast + 1) % RowFieldsKept;
+            FRowFields[found] = TRowFields();
+            FRowFields[found].Fields = fields;
+            FRowFields[found].Generation = generation;
+        }
+        FRowFieldsLast = found;
     }
+    TRowFields& known = FRowFields[FRowFieldsLast];
     if (!known.Known[column] || known.Names[column] != name) {
         known.Names[column] = name;
         known.Found[column] = fields->FindField(name);
@@ -655,8 +693,10 @@ void TDynamicTree::ExpandTitleNode()
 TNodeItem* TDynamicTree::FindFirstLeaf() const
 {
     TTreeNode* node = FTreeView->Items()->GetFirstNode();
-    while (node && node->getFirstChild())
-        node = node->getFirstChild();
+    if (!node)
+        return nullptr;
+    while (TTreeNode* child = node->getFirstChild())
+        node = child;
     return dynamic_cast<TNodeItem*>(node);
 }
 

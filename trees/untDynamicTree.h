@@ -195,7 +195,8 @@ private:
     // parent: the parent of a synchronous load's row; thread: the thread of a
     // background row (whose Node is the parent).
     void AddNodeFromFields(TNodeItem* parent, TQueryThread* thread, TFields* fields);
-    void FillRecord(TNodeItem* node, TItemInfo* info, TFields* fields) const;
+    // Fills the record of a data row; answers the node's text.
+    QString FillRecord(TNodeItem* node, TItemInfo* info, TFields* fields) const;
     enum TRowColumn { rcId, rcPid, rcCaption, rcIsLeaf, rcText, rcCount };
     // The field of a row's column, found once per data set; raises as FieldByName.
     TField* RowField(TFields* fields, TRowColumn column, const QString& name) const;
@@ -238,7 +239,8 @@ private:
     QString FLastLoadError;
 
     // The fields found for the rows of one data set (by name for every row, they would
-    // cost as much as the rest of adding a node).
+    // cost as much as the rest of adding a node). A load that goes depth first reads
+    // the statements of several levels in turn: one entry per data set, a few kept.
     struct TRowFields {
         const TFields* Fields = nullptr;
         quint64 Generation = 0;
@@ -246,7 +248,9 @@ private:
         TField* Found[rcCount] = {};
         bool Known[rcCount] = {};
     };
-    mutable TRowFields FRowFields;
+    static constexpr int RowFieldsKept = 8;
+    mutable TRowFields FRowFields[RowFieldsKept];
+    mutable int FRowFieldsLast = 0;   // the entry used last; the next one is replaced
 
     // Rows read ahead by a synchronous LoadAll load; kept while the outermost load runs.
     class TPrefetchScope;

@@ -48,38 +48,47 @@ QStringList TLevelPrefetch::NextBatch(const QString& id)
 
 bool TLevelPrefetch::File(const std::shared_ptr<TADOQuery>& query, const QStringList& batch, const TColumns& columns)
 {
-    QHash<QString, QList<int>> byParent;
+    // Per parent of the batch: its rows, and the ids of those that have children.
+    struct TParentRows {
+        QList<int> RecNos;
+        QStringList Waiting;
+    };
+    QHash<QString, TParentRows> byParent;
+    byParent.reserve(batch.size());
     for (const QString& id : batch)
         byParent.insert(id, {});
-    const int count = query->RecordCount();
-    if (batch.size() == 1) {
-        // The node's own statement: every row is its child, whatever the column reads as.
-        QList<int>& all = byParent[batch.first()];
-        for (int r = 1; r <= count; ++r)
-            all << r;
-    } else if (count > 0) {
-        TField* pid = query->FindField(columns.Pid);
-        if (!pid)
-            return false;
-        for (int r = 1; r <= count; ++r) {
-            query->SetRecNo(r);
-            const auto it = byParent.find(pid->AsString());
-            if (it == byParent.end())
-                return false;
-            it->append(r);
-        }
-    }
+    TField* pid = query->FindField(columns.Pid);
     TField* id = query->FindField(columns.Id);
     TField* leaf = query->FindField(columns.IsLeaf);
-    for (const QString& parent : batch) {
-        QList<int> recNos = byParent.take(parent);
-        for (int r : recNos) {
-            query->SetRecNo(r);
-            // A row whose columns cannot be read is dropped by the tree: nothing to queue.
-            if (id && leaf && leaf->AsString() != columns.LeafValue)
-                FQueue << id->AsString();
+    const bool single = batch.size() == 1;
+    if (!single && !pid && query->RecordCount() > 0)
+        return false;
+    // The node's own statement: every row is its child, whatever the column reads as.
+    TParentRows* current = single ? &byParent[batch.first()] : nullptr;
+    QString currentPid;
+    const int count = query->RecordCount();
+    for (int r = 1; r <= count; ++r) {
+        query->SetRecNo(r);
+        if (!single) {
+            // Sorted rows come parent after parent: most rows need no look-up.
+            const QString rowPid = pid->AsString();
+            if (!current || rowPid != currentPid) {
+                const auto it = byParent.find(rowPid);
+                if (it == byParent.end())
+                    return false;
+                current = &it.value();
+                currentPid = rowPid;
+            }
         }
-        FRows.insert(parent, TRows{query, std::move(recNos)});
+        current->RecNos.append(r);
+        // A row whose columns cannot be read is dropped by the tree: nothing to queue.
+        if (id && leaf && leaf->AsString() != columns.LeafValue)
+            current->Waiting.append(id->AsString());
+    }
+    for (const QString& parent : batch) {
+        TParentRows rows = byParent.take(parent);
+        FQueue.append(rows.Waiting);
+        FRows.insert(parent, TRows{query, std::move(rows.RecNos)});
     }
     return true;
 }

@@ -2,6 +2,7 @@
 // statement, what each level adds, lazy and full loading, auto-expansion, and the
 // load guard.
 #include <QMetaObject>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include "platform/ADODB.h"
@@ -77,11 +78,16 @@ protected:
             ids << (Info(c) && Info(c)->Kind == ikDummyNode ? QStringLiteral("【】") : Info(c)->Id);
         return ids;
     }
-    // Every loaded node has exactly the children that the table gives its id.
+    // Every loaded node has exactly the children that the table gives its id, and the
+    // view's widget shows them all.
     void ExpectFullTree(const QList<Unit>& units)
     {
         const auto children = ChildrenByParent(units);
         ASSERT_NE(Top(), nullptr);
+        int inWidget = 0;
+        for (QTreeWidgetItemIterator it(static_cast<QTreeWidget*>(view->Widget())); *it; ++it)
+            ++inWidget;
+        EXPECT_EQ(inWidget, units.size() + 1);
         EXPECT_EQ(view->Items()->Count(), units.size() + 1);
         for (TTreeNode* n = Top(); n; n = n->GetNext()) {
             SCOPED_TRACE(n->Text().toStdString());
@@ -373,12 +379,12 @@ TEST_P(DynamicTreeTest, SwitchingLoadAllOnLoadsEveryPendingLevel)
     EXPECT_EQ(statements.size(), 5);
 }
 
-// The nodes in view order with their depth, id and text.
+// The nodes in view order with their depth, id, position among their siblings and text.
 QStringList Dump(TTreeView* view)
 {
     QStringList lines;
     for (TTreeNode* n = view->Items()->GetFirstNode(); n; n = n->GetNext())
-        lines << QStringLiteral("%1 %2 %3").arg(n->Level()).arg(Info(n)->Id, n->Text());
+        lines << QStringLiteral("%1 %2 %3 %4").arg(n->Level()).arg(Info(n)->Id).arg(n->Index()).arg(n->Text());
     return lines;
 }
 
@@ -450,10 +456,14 @@ TEST_P(DynamicTreeTest, LoadAllGivesTheNodesAndEventsOfOneStatementPerNode)
         tree->OnBeforAddNode = [&](TObject*, TFields* fields, TTreeNode*, TItemInfoClass&) {
             events << QStringLiteral("before ") + (fields ? fields->FieldByName(QStringLiteral("eid"))->AsString() : QString());
         };
+        // Each node is attached, and its later siblings are not yet, when its event comes.
         tree->OnAfterAddNode = [&](TObject*, TFields* fields, TTreeNode* node, TItemInfo* info) {
-            events << QStringLiteral("after %1 %2 %3")
+            events << QStringLiteral("after %1 %2 %3%4 %5")
                           .arg(node->Level())
-                          .arg(info->Id, fields ? fields->FieldByName(QStringLiteral("tname"))->AsString() : QString());
+                          .arg(info->Id)
+                          .arg(node->Index())
+                          .arg(node->TreeView() == view && !node->getNextSibling() ? QString() : QStringLiteral("?"))
+                          .arg(fields ? fields->FieldByName(QStringLiteral("tname"))->AsString() : QString());
         };
         statements.clear();
         tree->SetLoadAll(true);
@@ -466,7 +476,7 @@ TEST_P(DynamicTreeTest, LoadAllGivesTheNodesAndEventsOfOneStatementPerNode)
             const QStringList parts = line.split(QLatin1Char(' '));
             const bool top = parts[0] == QLatin1String("0");
             expected << QStringLiteral("before ") + (top ? QString() : parts[1])
-                     << QStringLiteral("after ") + (top ? parts[0] + QStringLiteral(" ") + parts[1] + QStringLiteral(" ")
+                     << QStringLiteral("after ") + (top ? parts.mid(0, 3).join(QLatin1Char(' ')) + QStringLiteral(" ")
                                                         : line);
         }
         EXPECT_EQ(events, expected);
