@@ -1,7 +1,6 @@
 #include "sheet/SheetPrinter.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
@@ -64,7 +63,7 @@ bool writePdf(const Sheet& sheet, const QString& path, const QPageLayout& layout
     if (!staged.prepare(error))
         return false;
     {
-        QFile painted(QFileInfo(staged.stagingPath()).absolutePath() + QStringLiteral("/painted.pdf"));
+        QFile painted(staged.stagingPath() + QStringLiteral(".painted")); // never the staged file's name
         QFile mapped(staged.stagingPath());
         const auto removePainted = qScopeGuard([&] { painted.remove(); });
         if (!painted.open(QIODevice::ReadWrite | QIODevice::NewOnly))
