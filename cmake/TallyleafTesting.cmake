@@ -20,8 +20,23 @@ function(tallyleaf_add_test name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TALLYLEAF_SOURCE_DIR=${PROJECT_SOURCE_DIR};TALLYLEAF_BINARY_DIR=${PROJECT_BINARY_DIR}"
-               LABELS "${T_LABELS}"
+    PROPERTIES LABELS "${T_LABELS}"
                ${installed}
                TIMEOUT 300)
+  tallyleaf_test_environment(${name}
+    "QT_QPA_PLATFORM=offscreen;TALLYLEAF_SOURCE_DIR=${PROJECT_SOURCE_DIR};TALLYLEAF_BINARY_DIR=${PROJECT_BINARY_DIR}")
+endfunction()
+
+# tallyleaf_test_environment(BINARY "A=1;B=2"): the environment of every case discovered in
+# BINARY. gtest_discover_tests hands its PROPERTIES on as one flat list of names and values,
+# so an ENVIRONMENT of more than one entry would keep its first and turn the others into
+# property names; ctest reads this script after the discovered cases and sets the list whole.
+function(tallyleaf_test_environment name environment)
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}_environment.cmake)
+  file(CONFIGURE OUTPUT ${script} CONTENT [=[
+if(DEFINED @name@_TESTS)
+  set_tests_properties(${@name@_TESTS} PROPERTIES ENVIRONMENT [==[@environment@]==])
+endif()
+]=] @ONLY)
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
 endfunction()

@@ -354,7 +354,6 @@ void TBatchInsert::Flush()
     if (FPending.isEmpty())
         return;
     FConn->Execute(FHead + FPending.join(u','));
-    FWritten += FPending.size();
     FPending.clear();
 }
 

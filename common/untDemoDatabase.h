@@ -119,14 +119,12 @@ public:
     TBatchInsert(TADOConnection* conn, QString table, QString columns, int rowsPerStatement = 0);
     void Add(const QStringList& literals);
     void Flush();
-    qint64 Written() const { return FWritten; }
 
 private:
     TADOConnection* FConn;
     QString FHead;
     int FRowsPerStatement;
     QStringList FPending;
-    qint64 FWritten = 0;
 };
 
 // ---------------------------------------------------------------- schema and demo data

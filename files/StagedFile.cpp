@@ -56,8 +56,8 @@ bool StagedFile::prepare(QString* error)
     const QString dir = info.absolutePath();
     QByteArray pattern = QFile::encodeName(dir + QStringLiteral("/.tallyleaf-XXXXXX"));
     if (!mkdtemp(pattern.data()))
-        return fail(error, QStringLiteral("无法在文件夹“%1”中写入文件“%2”：%3")
-                               .arg(QDir::toNativeSeparators(dir), info.fileName(), systemError(errno)));
+        return fail(error, QStringLiteral("不能写入文件“%1”：无法在文件夹“%2”中建立文件：%3")
+                               .arg(m_target, QDir::toNativeSeparators(dir), systemError(errno)));
     m_folder = QFile::decodeName(pattern);
     m_stagingPath = m_folder + QLatin1Char('/') + info.fileName();
     return true;

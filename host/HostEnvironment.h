@@ -32,7 +32,6 @@ public:
     HostEnvironment& operator=(const HostEnvironment&) = delete;
 
     TPubVariable* pubVariable() { return &m_pubVariable; }
-    TPlugInInfo* plugInInfo() { return &m_plugInInfo; }
     // The context for ShowPlugInWindow; manager, application and screen are set by
     // the caller (they belong to the main window and the runtime).
     TPlugInContext* context() { return &m_context; }

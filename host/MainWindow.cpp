@@ -48,7 +48,7 @@ void MainWindow::buildMenu()
     auto* menu = new TMainMenu(this);
     menu->SetName(QStringLiteral("mnuHostMain"));
     TMenuItem* system = addMenu(menu, QStringLiteral("系统(&X)"), 0);
-    m_printItem = addItem(system, QStringLiteral("指标打印"), [this] { showPlugInWindow(QStringLiteral("TbfrmTallyleaf")); });
+    addItem(system, QStringLiteral("指标打印"), [this] { showPlugInWindow(QStringLiteral("TbfrmTallyleaf")); });
     addItem(system, QStringLiteral("-"), nullptr);
     addItem(system, QStringLiteral("退出(&X)"), [this] { Close(); }, QStringLiteral("Alt+F4"));
 
@@ -72,11 +72,11 @@ void MainWindow::buildMenu()
 
 void MainWindow::buildStatusBar()
 {
-    m_statusBar = new TStatusBar(this);
-    m_statusBar->SetName(QStringLiteral("sbHost"));
-    m_statusBar->AddPanel(m_environment.yearText(), 120);
-    m_statusBar->AddPanel(m_environment.loginUnitText(), 0);
-    m_statusBar->SetParent(this);
+    auto* statusBar = new TStatusBar(this);
+    statusBar->SetName(QStringLiteral("sbHost"));
+    statusBar->AddPanel(m_environment.yearText(), 120);
+    statusBar->AddPanel(m_environment.loginUnitText(), 0);
+    statusBar->SetParent(this);
 }
 
 void MainWindow::showPlugInWindow(const QString& windowName)

@@ -18,8 +18,6 @@ public:
     // Opens a plug-in window by class name ("TbfrmTallyleaf"); a failure to load the
     // module is shown as a message.
     void showPlugInWindow(const QString& windowName);
-    TStatusBar* statusBar() const { return m_statusBar; }
-    TMenuItem* printItem() const { return m_printItem; }
 
 private:
     TMenuItem* addMenu(TMainMenu* menu, const QString& caption, int groupIndex);
@@ -30,6 +28,4 @@ private:
 
     HostEnvironment& m_environment;
     PlugInLoader& m_loader;
-    TStatusBar* m_statusBar = nullptr;
-    TMenuItem* m_printItem = nullptr;
 };

@@ -8,13 +8,6 @@
 #include <QMessageBox>
 #include <QStyle>
 
-#include "platform/Forms.h"
-
-bool TCommonDialog::Execute()
-{
-    return Application ? Application->ExecuteDialog(this) : RunCommonDialog(this);
-}
-
 TSaveDialog::TSaveDialog(TComponent* AOwner) : TCommonDialog(AOwner) {}
 
 QString TSaveDialog::QtFilter() const
@@ -111,12 +104,4 @@ int ShowMessageBox(const QString& text, const QString& caption, int flags)
 bool RunCommonDialog(TCommonDialog* dialog)
 {
     return dialog && dialog->DoExecute();
-}
-
-void ShowMessage(const QString& text)
-{
-    if (Application)
-        Application->MessageBox(text, Application->Title(), MB_OK | MB_ICONINFORMATION);
-    else
-        ShowMessageBox(text, QString(), MB_OK | MB_ICONINFORMATION);
 }

@@ -1,13 +1,28 @@
 #pragma once
 // Common dialogs and message boxes.
 //
-// TSaveDialog::Execute asks the application object (Application->ExecuteDialog), so a
-// test or a headless host answers through Application->DialogHook instead of a person:
-// the hook reads the dialog's settings, sets FileName and returns true to confirm.
+// TSaveDialog::Execute asks the application object (Application->ExecuteDialog, defined
+// with it in Forms.cpp, which builds on this unit), so a test or a headless host answers
+// through Application->DialogHook instead of a person: the hook reads the dialog's
+// settings, sets FileName and returns true to confirm.
 #include <QString>
 #include <QStringList>
 
 #include "platform/Classes.h"
+
+// Message box flags and results.
+constexpr int MB_OK = 0x00;
+constexpr int MB_OKCANCEL = 0x01;
+constexpr int MB_YESNOCANCEL = 0x03;
+constexpr int MB_YESNO = 0x04;
+constexpr int MB_ICONERROR = 0x10;
+constexpr int MB_ICONQUESTION = 0x20;
+constexpr int MB_ICONWARNING = 0x30;
+constexpr int MB_ICONINFORMATION = 0x40;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
 
 // Options of the file dialogs, a set: bit (1 << ofOverwritePrompt) etc.
 enum TOpenOption { ofReadOnly, ofOverwritePrompt, ofHideReadOnly, ofNoChangeDir, ofPathMustExist, ofFileMustExist };
@@ -70,7 +85,7 @@ private:
     TOpenOptions FOptions = (1u << ofHideReadOnly);
 };
 
-// Shows a message box (MB_ flags of Forms.h) and answers IDOK, IDCANCEL, IDYES or IDNO.
+// Shows a message box (MB_ flags above) and answers IDOK, IDCANCEL, IDYES or IDNO.
 // Application->MessageBox goes through the application's hook first; use that.
 // The box is at least MessageBoxTitleWidth(caption) wide, so that the window manager's
 // title bar shows the whole caption.
@@ -78,5 +93,3 @@ int ShowMessageBox(const QString& text, const QString& caption, int flags);
 int MessageBoxTitleWidth(const QString& caption);
 // Runs a common dialog for real (the application object's default).
 bool RunCommonDialog(TCommonDialog* dialog);
-// A plain information box through Application->MessageBox.
-void ShowMessage(const QString& text);

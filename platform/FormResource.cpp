@@ -15,10 +15,7 @@
 #include "platform/ImgList.h"
 #include "platform/Menus.h"
 #include "platform/StdCtrls.h"
-#if __has_include("platform/TreeView.h")
 #include "platform/TreeView.h"
-#define TALLYLEAF_HAS_TREEVIEW 1
-#endif
 
 namespace {
 
@@ -115,11 +112,9 @@ void RegisterStandardClasses()
                        &TPanel::staticMetaObject, &TSplitter::staticMetaObject,
                        &TRadioGroup::staticMetaObject, &TToolBar::staticMetaObject,
                        &TToolButton::staticMetaObject, &TCoolBar::staticMetaObject,
-                       &TProgressBar::staticMetaObject, &TStatusBar::staticMetaObject})
+                       &TProgressBar::staticMetaObject, &TStatusBar::staticMetaObject,
+                       &TTreeView::staticMetaObject})
         ClassTable().insert(ClassNameOf(cls).toLower(), cls);
-#ifdef TALLYLEAF_HAS_TREEVIEW
-    ClassTable().insert(QStringLiteral("ttreeview"), &TTreeView::staticMetaObject);
-#endif
 }
 
 void EnsureRegistries()

@@ -892,79 +892,21 @@ bool TCustomForm::HandleKeyPress(QWidget* receiver, QKeyEvent* event)
 
 // ---------------------------------------------------------------------------------
 
-class TApplication::TEventFilter : public QObject {
-public:
-    explicit TEventFilter(TApplication* app) : FApp(app) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::MouseMove:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-            break;
-        default:
-            return false;
-        }
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (!widget || IsPropagation(widget, event))
-            return false;
-        Remember(widget, event);
-        if (FApp->DispatchMessage(widget, event))
-            return true;
-        if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
-            if (TCustomForm* form = TCustomForm::FormOf(widget))
-                return form->PreviewKeyEvent(widget, event);
-        }
-        return false;
-    }
-
-private:
-    // Qt hands an unaccepted key or mouse event on to the parents of its receiver;
-    // the platform's message went to one window only.
-    // Key events travel as the same object; mouse events as copies with the same
-    // time and screen position.
-    bool IsPropagation(QWidget* widget, QEvent* event) const
-    {
-        if (event->type() != FLastType || !FLastReceiver || !widget->isAncestorOf(FLastReceiver))
-            return false;
-        if (event == FLastEvent)
-            return true;
-        if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)
-            return false;
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        return mouse->timestamp() == FLastTimestamp && mouse->globalPosition() == FLastGlobalPos;
-    }
-    void Remember(QWidget* widget, QEvent* event)
-    {
-        FLastEvent = event;
-        FLastType = event->type();
-        FLastReceiver = widget;
-        if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) {
-            const auto* mouse = static_cast<QMouseEvent*>(event);
-            FLastTimestamp = mouse->timestamp();
-            FLastGlobalPos = mouse->globalPosition();
-        }
-    }
-
-    TApplication* FApp;
-    const QEvent* FLastEvent = nullptr;
-    QEvent::Type FLastType = QEvent::None;
-    QPointer<QWidget> FLastReceiver;
-    quint64 FLastTimestamp = 0;
-    QPointF FLastGlobalPos;
-};
-
 TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner)
 {
     FTitle = QCoreApplication::applicationName();
     // One filter per process: a second module's application object (the plug-in's own,
     // which the host's replaces) stays quiet.
     if (qApp && !qApp->property("tallyleafMessageFilter").toBool()) {
-        FFilter = new TEventFilter(this);
+        FFilter = new TMessageFilter([this](QWidget* widget, QEvent* event) {
+            if (DispatchMessage(widget, event))
+                return true;
+            if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+                if (TCustomForm* form = TCustomForm::FormOf(widget))
+                    return form->PreviewKeyEvent(widget, event);
+            }
+            return false;
+        });
         qApp->installEventFilter(FFilter);
         qApp->setProperty("tallyleafMessageFilter", true);
     }
@@ -1044,6 +986,12 @@ void TApplication::ActivateHint(const QPoint& screenPos, const QString& text)
 void TApplication::CancelHint()
 {
     QToolTip::hideText();
+}
+
+// A dialog asks the application object, whose hook may answer for a person (Dialogs.h).
+bool TCommonDialog::Execute()
+{
+    return Application ? Application->ExecuteDialog(this) : RunCommonDialog(this);
 }
 
 bool TApplication::ExecuteDialog(TCommonDialog* dialog)

@@ -29,6 +29,7 @@
 #include <functional>
 
 #include "platform/Controls.h"
+#include "platform/Dialogs.h"
 #include "platform/Menus.h"
 #include "platform/MessageHook.h"
 
@@ -36,7 +37,6 @@ class QMdiSubWindow;
 class QMenuBar;
 class QEventLoop;
 class TCustomForm;
-class TCommonDialog;
 
 enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
 enum TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter, poMainFormCenter, poOwnerFormCenter };
@@ -66,20 +66,6 @@ constexpr TModalResult mrRetry = 4;
 constexpr TModalResult mrIgnore = 5;
 constexpr TModalResult mrYes = 6;
 constexpr TModalResult mrNo = 7;
-
-// Message box flags and results.
-constexpr int MB_OK = 0x00;
-constexpr int MB_OKCANCEL = 0x01;
-constexpr int MB_YESNOCANCEL = 0x03;
-constexpr int MB_YESNO = 0x04;
-constexpr int MB_ICONERROR = 0x10;
-constexpr int MB_ICONQUESTION = 0x20;
-constexpr int MB_ICONWARNING = 0x30;
-constexpr int MB_ICONINFORMATION = 0x40;
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
-constexpr int IDYES = 6;
-constexpr int IDNO = 7;
 
 // Tag for the constructor chain of form classes (see the header comment).
 struct TFormChain {};
@@ -232,7 +218,6 @@ private:
     [[noreturn]] void ThrowMissingField(const QString& name, const char* className) const;
     void ApplyPosition();
     void AttachToMDIArea();
-    void ShowWindowWidget();
     void WindowCloseRequested();
     void WindowMovedOrResized();
     void SetFormVisible(bool visible);
@@ -327,8 +312,7 @@ protected:
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
-    class TEventFilter;
-    TEventFilter* FFilter = nullptr;
+    TMessageFilter* FFilter = nullptr;
     TCustomForm* FMainForm = nullptr;
     QString FTitle;
     bool FTerminated = false;

@@ -1,6 +1,7 @@
 #include "platform/MessageHook.h"
 
 #include <QGuiApplication>
+#include <QMouseEvent>
 
 int QtKeyToVirtualKey(int qtKey)
 {
@@ -46,4 +47,49 @@ short GetKeyState(int virtualKey)
     default: break;
     }
     return down ? static_cast<short>(0x8000 - 0x10000) : 0;
+}
+
+bool TMessageFilter::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+        break;
+    default:
+        return false;
+    }
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || IsPropagation(widget, event))
+        return false;
+    Remember(widget, event);
+    return FHandler(widget, event);
+}
+
+// Key events travel to the parents as the same object; mouse events as copies with the
+// same time and screen position.
+bool TMessageFilter::IsPropagation(QWidget* widget, QEvent* event) const
+{
+    if (event->type() != FLastType || !FLastReceiver || !widget->isAncestorOf(FLastReceiver))
+        return false;
+    if (event == FLastEvent)
+        return true;
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)
+        return false;
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    return mouse->timestamp() == FLastTimestamp && mouse->globalPosition() == FLastGlobalPos;
+}
+
+void TMessageFilter::Remember(QWidget* widget, QEvent* event)
+{
+    FLastEvent = event;
+    FLastType = event->type();
+    FLastReceiver = widget;
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        FLastTimestamp = mouse->timestamp();
+        FLastGlobalPos = mouse->globalPosition();
+    }
 }

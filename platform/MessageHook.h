@@ -5,8 +5,12 @@
 // records before they reach their widget: the window is the widget that receives the
 // event, wParam the virtual key code (key messages) or the mouse button state, lParam
 // the client coordinates of a mouse message (x in the low, y in the high 16 bits).
+#include <QEvent>
+#include <QPointF>
+#include <QPointer>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 
 using HWND = QWidget*;
 using WPARAM = uintptr_t;
@@ -56,6 +60,31 @@ constexpr unsigned MK_RBUTTON = 0x0002;
 constexpr unsigned MK_SHIFT = 0x0004;
 constexpr unsigned MK_CONTROL = 0x0008;
 constexpr unsigned MK_MBUTTON = 0x0010;
+
+// The application-wide event filter. Each key and mouse event goes to `handler` once, with
+// the widget that receives it, before the widget sees it; not again for the parents that
+// Qt hands an unaccepted event on to, since the platform's message went to one window
+// only. True from the handler stops the event. The application object installs one per
+// process (Forms.h).
+class TMessageFilter : public QObject {
+public:
+    using Handler = std::function<bool(QWidget* receiver, QEvent* event)>;
+    explicit TMessageFilter(Handler handler) : FHandler(std::move(handler)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool IsPropagation(QWidget* widget, QEvent* event) const;
+    void Remember(QWidget* widget, QEvent* event);
+
+    Handler FHandler;
+    const QEvent* FLastEvent = nullptr;
+    QEvent::Type FLastType = QEvent::None;
+    QPointer<QWidget> FLastReceiver;
+    quint64 FLastTimestamp = 0;
+    QPointF FLastGlobalPos;
+};
 
 // The virtual key code of a Qt key (0 when the key has none).
 int QtKeyToVirtualKey(int qtKey);

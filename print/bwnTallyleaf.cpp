@@ -515,8 +515,9 @@ bool TbfrmTallyleaf::PrepareExportSheet()
 void TbfrmTallyleaf::WriteWorkbook(TCell5& sheet, const QString& path)
 {
     sheet.SetWorkbookReadonly(false);
+    // The writer's message already names the file.
     if (sheet.ExportXlsFile(path) != 1)
-        throw TExceptReport("导出文件" + path + "失败：" + sheet.LastError());
+        throw TExceptReport("导出失败：" + sheet.LastError());
 }
 
 bool TbfrmTallyleaf::ExportAllFunds()

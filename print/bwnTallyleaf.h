@@ -56,7 +56,6 @@ public:
     QString EidPrefix() const { return FEidPrefix; }
     QString UnitName() const { return FUnitName; }
     QString Title() const { return FTitle; }
-    QString SubTitle() const { return FSubTitle; }
 
     // Chooses the unit of that code in the unit tree as a click on it does (the virtual top
     // node's code is dtrvEid's TopVirNodeIdValue); false when the tree has no such unit.

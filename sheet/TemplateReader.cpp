@@ -311,19 +311,31 @@ void applyFormatOption(CellFormat& f, const QString& option, const std::function
 
 } // namespace
 
-void TemplateReader::directive(Context& ctx, const QList<Token>& t)
-{
-    const QString& key = t[0].text;
-    const qsizetype args = t.size() - 1;
-    Sheet& s = ctx.sheet;
-    if (!ctx.versioned) {
-        if (key != QLatin1String("cll-template") || args != 1 || t[1].text != QLatin1String("1"))
-            fail(QStringLiteral("首行应为“cll-template 1”"));
-        ctx.versioned = true;
-        return;
+// The directives, one function each. A member of the reader, so that it may use the
+// reader's tokens and context; each checks its own arguments.
+struct TemplateReader::Directives {
+    using Tokens = QList<Token>;
+    using Apply = void (*)(Context& ctx, const Tokens& t);
+
+    // The function of a keyword; none for an unknown one.
+    static Apply find(const QString& keyword)
+    {
+        static const QHash<QString, Apply> table{
+            {QStringLiteral("size"), size},         {QStringLiteral("paper"), paper},
+            {QStringLiteral("margins"), margins},   {QStringLiteral("heading-rows"), headingRows},
+            {QStringLiteral("page-text"), pageText}, {QStringLiteral("font"), font},
+            {QStringLiteral("format"), format},     {QStringLiteral("width"), width},
+            {QStringLiteral("height"), height},     {QStringLiteral("range"), range},
+            {QStringLiteral("cell"), cell},         {QStringLiteral("merge"), merge},
+        };
+        return table.value(keyword, nullptr);
     }
-    if (key == QLatin1String("size")) {
-        needArgs(key, args, 2, 2);
+
+    static qsizetype argCount(const Tokens& t) { return t.size() - 1; }
+
+    static void size(Context& ctx, const Tokens& t)
+    {
+        needArgs(t[0].text, argCount(t), 2, 2);
         if (ctx.sized)
             fail(QStringLiteral("size只能出现一次"));
         const int rows = toInt(t[2].text, "行数");
@@ -331,26 +343,33 @@ void TemplateReader::directive(Context& ctx, const QList<Token>& t)
         // fills it. A huge count would claim gigabytes before any cell is read.
         if (rows > MaxTemplateRows)
             fail(QStringLiteral("行数%1超出范围（0～%2）").arg(rows).arg(MaxTemplateRows));
-        s.reset(toInt(t[1].text, "列数"), rows);
+        ctx.sheet.reset(toInt(t[1].text, "列数"), rows);
         ctx.sized = true;
-    } else if (key == QLatin1String("paper")) {
-        needArgs(key, args, 2, 2);
+    }
+
+    static void paper(Context& ctx, const Tokens& t)
+    {
+        needArgs(t[0].text, argCount(t), 2, 2);
+        PageSetup& p = ctx.sheet.pageSetup();
         const QString& paper = t[1].text;
         if (paper == QLatin1String("A4"))
-            s.pageSetup().paper = Paper::A4;
+            p.paper = Paper::A4;
         else if (paper == QLatin1String("A3"))
-            s.pageSetup().paper = Paper::A3;
+            p.paper = Paper::A3;
         else
             fail(QStringLiteral("纸张“%1”无效（可用A4、A3）").arg(paper));
         if (t[2].text == QLatin1String("landscape"))
-            s.pageSetup().orientation = Orientation::Landscape;
+            p.orientation = Orientation::Landscape;
         else if (t[2].text == QLatin1String("portrait"))
-            s.pageSetup().orientation = Orientation::Portrait;
+            p.orientation = Orientation::Portrait;
         else
             fail(QStringLiteral("方向“%1”无效（可用landscape、portrait）").arg(t[2].text));
-    } else if (key == QLatin1String("margins")) {
-        needArgs(key, args, 4, 4);
-        PageSetup& p = s.pageSetup();
+    }
+
+    static void margins(Context& ctx, const Tokens& t)
+    {
+        needArgs(t[0].text, argCount(t), 4, 4);
+        PageSetup& p = ctx.sheet.pageSetup();
         double* fields[] = {&p.marginLeftMm, &p.marginTopMm, &p.marginRightMm, &p.marginBottomMm};
         for (int i = 0; i < 4; ++i) {
             const double mm = toDouble(t[i + 1].text, "页边距");
@@ -358,19 +377,31 @@ void TemplateReader::directive(Context& ctx, const QList<Token>& t)
                 fail(QStringLiteral("页边距%1毫米超出范围（0～100）").arg(mm));
             *fields[i] = mm;
         }
-    } else if (key == QLatin1String("heading-rows")) {
-        needArgs(key, args, 2, 2);
+    }
+
+    static void headingRows(Context& ctx, const Tokens& t)
+    {
+        needArgs(t[0].text, argCount(t), 2, 2);
         ctx.needSize();
-        s.setHeadingRows(toInt(t[1].text, "行号"), toInt(t[2].text, "行号"));
-    } else if (key == QLatin1String("page-text")) {
-        needArgs(key, args, 3, 3);
-        s.pageSetup().textLeft = t[1].text;
-        s.pageSetup().textMiddle = t[2].text;
-        s.pageSetup().textRight = t[3].text;
-    } else if (key == QLatin1String("font")) {
+        ctx.sheet.setHeadingRows(toInt(t[1].text, "行号"), toInt(t[2].text, "行号"));
+    }
+
+    static void pageText(Context& ctx, const Tokens& t)
+    {
+        needArgs(t[0].text, argCount(t), 3, 3);
+        PageSetup& p = ctx.sheet.pageSetup();
+        p.textLeft = t[1].text;
+        p.textMiddle = t[2].text;
+        p.textRight = t[3].text;
+    }
+
+    // font NAME FAMILY SIZE [bold] [italic] [underline]
+    static void font(Context& ctx, const Tokens& t)
+    {
         ctx.needSize();
+        const qsizetype args = argCount(t);
         if (args < 3)
-            needArgs(key, args, 3, 6);
+            needArgs(t[0].text, args, 3, 6);
         if (ctx.fonts.contains(t[1].text))
             fail(QStringLiteral("字体“%1”重复定义").arg(t[1].text));
         FontSpec f;
@@ -388,61 +419,98 @@ void TemplateReader::directive(Context& ctx, const QList<Token>& t)
             else
                 fail(QStringLiteral("字体选项“%1”无效（可用bold、italic、underline）").arg(t[i].text));
         }
-        ctx.fonts.insert(t[1].text, s.addFont(f));
-    } else if (key == QLatin1String("format")) {
+        ctx.fonts.insert(t[1].text, ctx.sheet.addFont(f));
+    }
+
+    // format NAME [OPTION=VALUE ...]
+    static void format(Context& ctx, const Tokens& t)
+    {
         ctx.needSize();
+        const qsizetype args = argCount(t);
         if (args < 1)
-            needArgs(key, args, 1, 99);
+            needArgs(t[0].text, args, 1, 99);
         if (ctx.formats.contains(t[1].text))
             fail(QStringLiteral("格式“%1”重复定义").arg(t[1].text));
         CellFormat f;
         for (qsizetype i = 2; i <= args; ++i)
             applyFormatOption(f, t[i].text, [&ctx](const QString& n) { return ctx.fontId(n); });
-        ctx.formats.insert(t[1].text, s.addFormat(f));
-    } else if (key == QLatin1String("width") || key == QLatin1String("height")) {
-        needArgs(key, args, 2, 2);
+        ctx.formats.insert(t[1].text, ctx.sheet.addFormat(f));
+    }
+
+    static void width(Context& ctx, const Tokens& t) { extent(ctx, t, true); }
+    static void height(Context& ctx, const Tokens& t) { extent(ctx, t, false); }
+
+    // width COLUMNS VALUE, height ROWS VALUE: one index or an inclusive range "3-5".
+    static void extent(Context& ctx, const Tokens& t, bool columns)
+    {
+        needArgs(t[0].text, argCount(t), 2, 2);
         ctx.needSize();
-        const bool width = key == QLatin1String("width");
-        const auto [first, last] = toSpan(t[1].text, width ? "列号" : "行号");
-        const int value = toInt(t[2].text, width ? "列宽" : "行高");
+        const auto [first, last] = toSpan(t[1].text, columns ? "列号" : "行号");
+        const int value = toInt(t[2].text, columns ? "列宽" : "行高");
         if (last < first)
             fail(QStringLiteral("范围%1无效").arg(t[1].text));
         for (int i = first; i <= last; ++i) {
-            if (width)
-                s.setColumnWidth(i, value);
+            if (columns)
+                ctx.sheet.setColumnWidth(i, value);
             else
-                s.setRowHeight(i, value);
+                ctx.sheet.setRowHeight(i, value);
         }
-    } else if (key == QLatin1String("range")) {
-        needArgs(key, args, 5, 5);
+    }
+
+    // range C1 R1 C2 R2 FORMAT
+    static void range(Context& ctx, const Tokens& t)
+    {
+        needArgs(t[0].text, argCount(t), 5, 5);
         ctx.needSize();
         const int c1 = toInt(t[1].text, "列号"), r1 = toInt(t[2].text, "行号");
         const int c2 = toInt(t[3].text, "列号"), r2 = toInt(t[4].text, "行号");
         const int format = ctx.formatId(t[5].text);
-        s.checkCell(c1, r1);
-        s.checkCell(c2, r2);
+        ctx.sheet.checkCell(c1, r1);
+        ctx.sheet.checkCell(c2, r2);
         for (int r = r1; r <= r2; ++r)
             for (int c = c1; c <= c2; ++c)
-                s.setFormatIndex(c, r, format);
-    } else if (key == QLatin1String("cell")) {
-        needArgs(key, args, 3, 4);
+                ctx.sheet.setFormatIndex(c, r, format);
+    }
+
+    // cell C R FORMAT ["text" | number]
+    static void cell(Context& ctx, const Tokens& t)
+    {
+        const qsizetype args = argCount(t);
+        needArgs(t[0].text, args, 3, 4);
         ctx.needSize();
         const int c = toInt(t[1].text, "列号"), r = toInt(t[2].text, "行号");
-        s.setFormatIndex(c, r, ctx.formatId(t[3].text));
+        ctx.sheet.setFormatIndex(c, r, ctx.formatId(t[3].text));
         if (args == 4) {
             if (t[4].quoted)
-                s.setText(c, r, t[4].text);
+                ctx.sheet.setText(c, r, t[4].text);
             else
-                s.setNumber(c, r, toDouble(t[4].text, "数值"));
+                ctx.sheet.setNumber(c, r, toDouble(t[4].text, "数值"));
         }
-    } else if (key == QLatin1String("merge")) {
-        needArgs(key, args, 4, 4);
-        ctx.needSize();
-        s.addMerge({toInt(t[1].text, "列号"), toInt(t[2].text, "行号"), toInt(t[3].text, "列号"),
-                    toInt(t[4].text, "行号")});
-    } else {
-        fail(QStringLiteral("未知的指令“%1”").arg(key));
     }
+
+    // merge C1 R1 C2 R2
+    static void merge(Context& ctx, const Tokens& t)
+    {
+        needArgs(t[0].text, argCount(t), 4, 4);
+        ctx.needSize();
+        ctx.sheet.addMerge({toInt(t[1].text, "列号"), toInt(t[2].text, "行号"), toInt(t[3].text, "列号"),
+                            toInt(t[4].text, "行号")});
+    }
+};
+
+void TemplateReader::directive(Context& ctx, const QList<Token>& t)
+{
+    const QString& key = t[0].text;
+    if (!ctx.versioned) {
+        if (key != QLatin1String("cll-template") || t.size() != 2 || t[1].text != QLatin1String("1"))
+            fail(QStringLiteral("首行应为“cll-template 1”"));
+        ctx.versioned = true;
+        return;
+    }
+    const Directives::Apply apply = Directives::find(key);
+    if (!apply)
+        fail(QStringLiteral("未知的指令“%1”").arg(key));
+    apply(ctx, t);
 }
 
 } // namespace sheet

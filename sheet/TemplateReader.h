@@ -26,6 +26,7 @@ private:
         bool quoted = false;
     };
     struct Context;
+    struct Directives;
 
     // Parses decoded lines; `lineErrors` (by 0-based line) are lines that could not be decoded.
     static Sheet parseLines(const QStringList& lines, const QHash<int, QString>& lineErrors, const QString& name,

@@ -2,17 +2,13 @@
 
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QProcess>
 
-#include "common/gunFolder.h"
 #include "common/untDataBase.h"
 #include "common/untDemoDatabase.h"
-#include "platform/Dialogs.h"
 #include "common/PlugInGlobals.h"
 #include "print/bwnTallyleaf.h"
 #include "tests/TestSupport.h"
+#include "tests/support/ScriptedAnswers.h"
 
 namespace faulttest {
 
@@ -91,26 +87,9 @@ TbfrmTallyleaf* WindowFixture::ShowWindow()
 
 Seen WindowFixture::Run(const std::function<void()>& command, const QString& file, const QString& folder)
 {
-    Seen seen;
-    Application->OnException = [&seen](TObject*, const QString& message) { seen.errors << message; };
-    Application->MessageBoxHook = [&seen](const QString& text, const QString&, int flags) {
-        seen.boxes << text;
-        return (flags & 0x0F) == MB_YESNO ? IDYES : IDOK;
-    };
-    Application->DialogHook = [file, folder](TCommonDialog* dialog) {
-        if (auto* save = dynamic_cast<TSaveDialog*>(dialog); save && !file.isEmpty())
-            save->SetFileName(file);
-        else if (auto* picker = dynamic_cast<TFolderDialog*>(dialog); picker && !folder.isEmpty())
-            picker->SetFolder(folder);
-        else
-            return false;
-        return true;
-    };
+    testsupport::ScriptedAnswers answers(file, folder);
     command();
-    Application->OnException = nullptr;
-    Application->MessageBoxHook = nullptr;
-    Application->DialogHook = nullptr;
-    return seen;
+    return Seen{answers.boxes, answers.errors};
 }
 
 Seen WindowFixture::ExportTo(const QString& file)
@@ -140,20 +119,6 @@ void WindowFixture::WidenUnitNames()
     ExecAside("drop view vwbudget");
     ExecAside("alter table pubdept alter column ename type varchar(200)");
     ExecAside(ViewStatement("postgresql"));
-}
-
-QJsonObject ReadWorkbook(const QString& path)
-{
-    QProcess reader;
-    reader.start("/usr/bin/python3", {testsupport::SourceDir() + "/tests/sheet/read_workbook.py", path});
-    reader.waitForFinished(60000);
-    return QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
-}
-
-QString CellText(const QJsonObject& book, int row, int col)
-{
-    const QJsonArray cell = book.value("cells").toObject().value(QString("%1,%2").arg(row).arg(col)).toArray();
-    return cell.isEmpty() ? QString() : cell[1].toVariant().toString();
 }
 
 QByteArray FileBytes(const QString& path)

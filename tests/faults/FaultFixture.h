@@ -11,8 +11,9 @@
 #include <memory>
 
 #include "common/PlugInContext.h"
-#include "tests/forms/FormsTestSupport.h"
+#include "tests/support/FormsTestSupport.h"
 #include "tests/report/ReportFixture.h"
+#include "tests/support/WorkbookReadBack.h"
 
 class TbfrmTallyleaf;
 
@@ -59,9 +60,8 @@ protected:
     QTemporaryDir FDir;
 };
 
-// The workbook as tests/sheet/read_workbook.py gives it (rows and columns from 0).
-QJsonObject ReadWorkbook(const QString& path);
-QString CellText(const QJsonObject& book, int row, int col);
+using testsupport::CellText;
+using testsupport::ReadWorkbook;
 
 QByteArray FileBytes(const QString& path);
 // The staging folders an export may leave behind in `folder` (none after any export).

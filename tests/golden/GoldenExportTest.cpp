@@ -4,9 +4,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <cmath>
@@ -17,11 +15,13 @@
 #include "tests/TestSupport.h"
 #include "tests/db/DbTestSupport.h"
 #include "tests/support/HostRun.h"
+#include "tests/support/WorkbookReadBack.h"
 #include "tests/report/reference/ReportReference.h"
 
 namespace {
 
 using namespace reportref;
+using testsupport::ReadWorkbook;
 
 constexpr int Year = 2024;
 
@@ -104,14 +104,6 @@ QString RunHost(const QStringList& args, int* status)
     const testsupport::HostRun run = testsupport::RunHost(args, home.path());
     *status = run.status;
     return run.err;
-}
-
-QJsonObject ReadWorkbook(const QString& path)
-{
-    QProcess reader;
-    reader.start("/usr/bin/python3", {testsupport::SourceDir() + "/tests/sheet/read_workbook.py", path});
-    reader.waitForFinished(60000);
-    return QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
 }
 
 void ExpectText(const Workbook& book, int row, int col, const QString& expected, const std::string& where)

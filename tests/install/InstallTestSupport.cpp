@@ -1,8 +1,6 @@
 #include "tests/install/InstallTestSupport.h"
 
 #include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QProcess>
 
 #include "tests/TestSupport.h"
@@ -81,22 +79,6 @@ QString Unpack(const QString& package, const QString& root)
 {
     const RunResult r = DpkgDeb({QStringLiteral("-x"), package, root});
     return r.status == 0 ? QString() : QStringLiteral("dpkg-deb -x %1: %2").arg(package, r.err);
-}
-
-QJsonObject ReadWorkbook(const QString& path)
-{
-    QProcess reader;
-    const RunResult r = RunProcess(reader, QStringLiteral("/usr/bin/python3"),
-                                   {testsupport::SourceDir() + QStringLiteral("/tests/sheet/read_workbook.py"), path},
-                                   120000);
-    return QJsonDocument::fromJson(r.out.toUtf8()).object();
-}
-
-QString CellText(const QJsonObject& workbook, int row, int column)
-{
-    const QJsonArray cell =
-        workbook.value(QStringLiteral("cells")).toObject().value(QStringLiteral("%1,%2").arg(row).arg(column)).toArray();
-    return cell.isEmpty() ? QString() : cell.at(1).toVariant().toString();
 }
 
 } // namespace installtest

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "tests/support/WorkbookReadBack.h"
+
 namespace installtest {
 
 struct RunResult {
@@ -39,9 +41,7 @@ QString PackageFile();
 RunResult DpkgDeb(const QStringList& arguments);
 // Unpacks the package into root (dpkg-deb -x); the error text, empty on success.
 QString Unpack(const QString& package, const QString& root);
-// The workbook as tests/sheet/read_workbook.py reads it (xlrd).
-QJsonObject ReadWorkbook(const QString& path);
-// A cell of that reading: its value as text ("" for a blank cell).
-QString CellText(const QJsonObject& workbook, int row, int column);
+using testsupport::CellText;
+using testsupport::ReadWorkbook;
 
 } // namespace installtest

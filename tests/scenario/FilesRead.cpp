@@ -1,8 +1,6 @@
 #include "tests/scenario/FilesRead.h"
 
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -46,19 +44,6 @@ PdfDocument ReadPdf(const QString& path)
                                                            QString::number(page), QStringLiteral("-l"),
                                                            QString::number(page), path, QStringLiteral("-")});
     return pdf;
-}
-
-QJsonObject ReadWorkbook(const QString& path)
-{
-    const QString out = Run(QStringLiteral("/usr/bin/python3"),
-                            {testsupport::SourceDir() + QStringLiteral("/tests/sheet/read_workbook.py"), path});
-    return QJsonDocument::fromJson(out.toUtf8()).object();
-}
-
-QString CellText(const QJsonObject& workbook, int row, int col)
-{
-    const QJsonArray cell = workbook.value("cells").toObject().value(QStringLiteral("%1,%2").arg(row).arg(col)).toArray();
-    return cell.size() == 2 ? cell.at(1).toVariant().toString() : QString();
 }
 
 QSizeF TemplatePaperSize(const QString& templateFile)

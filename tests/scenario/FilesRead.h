@@ -5,6 +5,8 @@
 #include <QSizeF>
 #include <QStringList>
 
+#include "tests/support/WorkbookReadBack.h"
+
 namespace scenario {
 
 struct PdfDocument {
@@ -15,10 +17,9 @@ struct PdfDocument {
 
 // Throws ScenarioFailure when a reader fails.
 PdfDocument ReadPdf(const QString& path);
-// The cells of a workbook as read_workbook.py gives them ("cells": {"R,C": [type, value]}).
-QJsonObject ReadWorkbook(const QString& path);
-// The text of a workbook's cell (row and column counted from 0), empty when none.
-QString CellText(const QJsonObject& workbook, int row, int col);
+// Workbooks are read back with the test support's reader.
+using testsupport::CellText;
+using testsupport::ReadWorkbook;
 
 // The page size in points of the template's "paper" line (A4 or A3, portrait or landscape).
 QSizeF TemplatePaperSize(const QString& templateFile);

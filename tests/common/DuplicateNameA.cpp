@@ -1,0 +1,13 @@
+#include "tests/common/DuplicateName.h"
+
+namespace {
+class TDupNamed : public TComponent {
+    Q_OBJECT
+public:
+    Q_INVOKABLE explicit TDupNamed(TComponent* AOwner) : TComponent(AOwner) {}
+};
+} // namespace
+
+TClass DuplicateNameClassA() { return &TDupNamed::staticMetaObject; }
+
+#include "DuplicateNameA.moc"
