@@ -26,6 +26,12 @@ QList<TReportLine> Canonical(QList<TReportLine> rows)
     return rows;
 }
 
+auto ExactKey(const TReportLine& r)
+{
+    return std::make_tuple(r.OrderId, r.Eid, r.Bid, r.Iid, r.IsSecret, r.Ename, r.Bname, r.Iname, r.Lei, r.Kuan,
+                           r.Xiang, r.Summ, r.Split);
+}
+
 bool Near(double a, double b) { return std::fabs(a - b) <= 1e-6 * std::max(1.0, std::fabs(b)); }
 
 bool SameRow(const TReportLine& a, const TReportLine& b)
@@ -106,6 +112,28 @@ QString CompareReports(const QList<TReportLine>& actual, const QList<TReportLine
             .arg(a.size())
             .arg(e.size())
             .arg(a.size() > e.size() ? Describe(a[e.size()]) : Describe(e[a.size()]));
+    return QString();
+}
+
+QString CompareExactly(const QList<TReportLine>& actual, const QList<TReportLine>& expected)
+{
+    if (actual.size() != expected.size())
+        return QString("%1 rows, expected %2").arg(actual.size()).arg(expected.size());
+    for (qsizetype i = 0; i < actual.size(); ++i)
+        if (OrderKey(actual[i]) != OrderKey(expected[i]))
+            return QString("row %1 in another place:\n  got      %2\n  expected %3")
+                .arg(i)
+                .arg(Describe(actual[i]), Describe(expected[i]));
+    auto sorted = [](QList<TReportLine> rows) {
+        std::sort(rows.begin(), rows.end(),
+                  [](const TReportLine& a, const TReportLine& b) { return ExactKey(a) < ExactKey(b); });
+        return rows;
+    };
+    const QList<TReportLine> a = sorted(actual);
+    const QList<TReportLine> e = sorted(expected);
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (ExactKey(a[i]) != ExactKey(e[i]))
+            return QString("row differs:\n  got      %1\n  expected %2").arg(Describe(a[i]), Describe(e[i]));
     return QString();
 }
 

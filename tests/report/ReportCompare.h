@@ -21,6 +21,11 @@ QList<reportref::TReportLine> RunDetailQuery(const QString& sql, QString* error)
 // those may come in any order) and hold the expected values. Otherwise the first difference.
 QString CompareReports(const QList<reportref::TReportLine>& actual, const QList<reportref::TReportLine>& expected);
 
+// Empty when two results of the report are the same: row for row the same order keys (level,
+// code, bid, iid), and the same rows with exactly the same values (rows that tie on the keys
+// may come in any order). Otherwise the first difference.
+QString CompareExactly(const QList<reportref::TReportLine>& actual, const QList<reportref::TReportLine>& expected);
+
 QString Describe(const reportref::TReportLine& row);
 
 } // namespace reporttest
