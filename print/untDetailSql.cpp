@@ -165,8 +165,11 @@ public:
         parts << Details("lvl", inRange);
         if (HasLevelOne())
             parts << Details("1", " where eid='" + P + "' and lvl<>1");
+        // Rows of one unit, bid and iid that differ in a name or the secrecy come in the order
+        // of their groups (names, then "是" before "否"), whatever plan the server picks.
         return Groups() + "select * from (" + parts.join(" union all ") + ") t where summ>0 order by orderid," +
-               D.CodeOrder("eid") + "," + D.CodeOrder("bid") + "," + D.CodeOrder("iid");
+               D.CodeOrder("eid") + "," + D.CodeOrder("bid") + "," + D.CodeOrder("iid") + "," + D.CodeOrder("ename") +
+               "," + D.CodeOrder("bname") + "," + D.CodeOrder("iname") + "," + D.CodeOrder("issecret") + " desc";
     }
 
 private:

@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "plugin/untDefConnection.h"
+#include "sheet/Sheet.h"
 
 using reportref::TReportLine;
 
@@ -134,6 +135,34 @@ QString CompareExactly(const QList<TReportLine>& actual, const QList<TReportLine
     for (qsizetype i = 0; i < a.size(); ++i)
         if (ExactKey(a[i]) != ExactKey(e[i]))
             return QString("row differs:\n  got      %1\n  expected %2").arg(Describe(a[i]), Describe(e[i]));
+    return QString();
+}
+
+QString SheetDifference(const sheet::Sheet& first, const sheet::Sheet& second)
+{
+    if (first.rowCount() != second.rowCount() || first.columnCount() != second.columnCount())
+        return QString("size %1×%2, other %3×%4")
+            .arg(first.columnCount())
+            .arg(first.rowCount())
+            .arg(second.columnCount())
+            .arg(second.rowCount());
+    for (int r = 1; r <= first.rowCount(); ++r) {
+        if (first.rowHeight(r) != second.rowHeight(r))
+            return QString("row %1 height %2, other %3").arg(r).arg(first.rowHeight(r)).arg(second.rowHeight(r));
+        for (int c = 1; c <= first.columnCount(); ++c) {
+            const bool same = first.kind(c, r) == second.kind(c, r) && first.text(c, r) == second.text(c, r) &&
+                              first.number(c, r) == second.number(c, r) &&
+                              first.cellFormat(c, r) == second.cellFormat(c, r) &&
+                              first.effectiveFont(first.cellFormat(c, r)) == second.effectiveFont(second.cellFormat(c, r));
+            if (!same)
+                return QString("cell (%1, %2): '%3', other '%4'").arg(c).arg(r).arg(first.text(c, r), second.text(c, r));
+        }
+    }
+    for (int c = 1; c <= first.columnCount(); ++c)
+        if (first.columnWidth(c) != second.columnWidth(c))
+            return QString("column %1 width").arg(c);
+    if (first.merges() != second.merges() || first.frozenRows() != second.frozenRows())
+        return "merges or heading rows";
     return QString();
 }
 

@@ -8,6 +8,10 @@
 
 class TDataSet;
 
+namespace sheet {
+class Sheet;
+}
+
 namespace reporttest {
 
 // Every row of an open detail query, all columns.
@@ -27,6 +31,11 @@ QString CompareReports(const QList<reportref::TReportLine>& actual, const QList<
 QString CompareExactly(const QList<reportref::TReportLine>& actual, const QList<reportref::TReportLine>& expected);
 
 QString Describe(const reportref::TReportLine& row);
+
+// Empty when two sheets are the same cell for cell: values, formats (what they are, not
+// their numbers), fonts, row heights, widths, merges and heading rows. Otherwise the first
+// difference, `first` named as the expected sheet.
+QString SheetDifference(const sheet::Sheet& first, const sheet::Sheet& second);
 
 } // namespace reporttest
 
