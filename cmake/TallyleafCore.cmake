@@ -12,6 +12,11 @@ add_library(tallyleaf_core STATIC ${CORE_SOURCES})
 target_include_directories(tallyleaf_core PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tallyleaf_core PUBLIC tallyleaf_platform tallyleaf_sheet)
 tallyleaf_warnings(tallyleaf_core)
+# The report job stops a running statement through the database's own client library, on
+# the handle Qt's driver gives (SQLite's progress handler, libpq's cancel request).
+pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)
+pkg_check_modules(LIBPQ REQUIRED IMPORTED_TARGET libpq)
+target_link_libraries(tallyleaf_core PRIVATE PkgConfig::SQLITE3 PkgConfig::LIBPQ)
 
 # Form resources and images: embedded with Qt's resource system under :/forms/ and
 # :/images/, addressed by file name only.
