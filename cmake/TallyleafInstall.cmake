@@ -1,6 +1,6 @@
 # What `cmake --install` puts where (GNUInstallDirs), and the Debian package that CPack
 # makes of it (scripts/package). The programs and the plug-in install themselves next to
-# their targets (host/, tools/tallyleaf-sheet/, cmake/TallyleafCore.cmake); this file
+# their targets (host/, tools/tallyleaf-sheet/, cmake/TallyleafPlugIn.cmake); this file
 # adds the data, the desktop entry, the icon and the documents. Tests, benchmarks and
 # tallyleaf-datagen are not installed.
 #

@@ -5,7 +5,7 @@
 
 #include "platform/Forms.h"
 #include "platform/Registry.h"
-#include "plugin/PlugInGlobals.h"
+#include "common/PlugInGlobals.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 
 #include "platform/Classes.h"
 #include "platform/IniFiles.h"
-#include "plugin/PlugInContext.h"
+#include "common/PlugInContext.h"
 
 TALLYLEAF_DECLARE_EXCEPTION(TDataSecExcept, Exception);
 TALLYLEAF_DECLARE_EXCEPTION(TExceptppDataStorage, Exception);

@@ -28,9 +28,9 @@ bool IsInside(const QString& path, const QString& root)
 
 // The chooser itself: the platform's non-native dialog (it runs the same everywhere,
 // offscreen included), folders only, kept inside the root when there is one.
-class TFolderDialog : public QFileDialog {
+class TFolderChooser : public QFileDialog {
 public:
-    TFolderDialog(QWidget* parent, const QString& title, QString root)
+    TFolderChooser(QWidget* parent, const QString& title, QString root)
         : QFileDialog(parent, title), FRoot(std::move(root))
     {
         setFileMode(QFileDialog::Directory);
@@ -95,18 +95,33 @@ bool FolderExists(const QString& APath)
     return !APath.isEmpty() && QFileInfo(APath).isDir();
 }
 
+bool TFolderDialog::DoExecute()
+{
+    // A root that names no folder leaves the chooser unlimited, starting at the desktop.
+    const QString root = FolderExists(FRoot) ? CleanAbsolute(FRoot) : QString();
+    TFolderChooser chooser(QApplication::activeWindow(), Title(), root);
+    chooser.setDirectory(StartFolder(root, FFolder));
+    if (chooser.exec() != QDialog::Accepted || chooser.Chosen().isEmpty())
+        return false;
+    FFolder = QDir::cleanPath(QFileInfo(chooser.Chosen()).absoluteFilePath());
+    return true;
+}
+
 bool BrowseForFolder(const QString& ATitle, const QString& ARoot, QString& AFolder)
 {
     if (!FolderExists(AFolder))
         AFolder.clear();
-    // A root that names no folder leaves the chooser unlimited, starting at the desktop.
-    const QString root = FolderExists(ARoot) ? CleanAbsolute(ARoot) : QString();
-
-    TFolderDialog dialog(QApplication::activeWindow(), ATitle, root);
-    dialog.setDirectory(StartFolder(root, AFolder));
-    if (dialog.exec() != QDialog::Accepted || dialog.Chosen().isEmpty())
+    auto* dialog = new TFolderDialog(nullptr);
+    const struct FreeOnExit {
+        TFolderDialog* d;
+        ~FreeOnExit() { d->Free(); }
+    } guard{dialog};
+    dialog->SetTitle(ATitle);
+    dialog->SetRoot(ARoot);
+    dialog->SetFolder(AFolder);
+    if (!dialog->Execute())
         return false;
-    AFolder = QDir::cleanPath(QFileInfo(dialog.Chosen()).absoluteFilePath());
+    AFolder = dialog->Folder();
     return true;
 }
 

@@ -10,13 +10,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "host/MainWindow.h"
+#include "host/PlugInWindowDriver.h"
 #include "platform/ADOConnectionString.h"
 #include "platform/Dialogs.h"
 #include "platform/Forms.h"
-#include "plugin/PlugInGlobals.h"
-#include "print/CELL50Lib_TLB.h"
-#include "print/bwnTallyleaf.h"
-#include "trees/untDynamicTree.h"
 
 namespace {
 
@@ -149,7 +147,6 @@ void Store(HeadlessOptions& o, const QString& name, const QString& value)
 struct Outcome {
     bool failed = false;
     bool informed = false;
-    int pdfs = 0;
 };
 
 void PrintLine(FILE* stream, const QString& text)
@@ -165,6 +162,9 @@ int Fail(Outcome& outcome, const QString& message)
     return 1;
 }
 
+// The window's messages and dialogs, answered through the application object the host
+// hands to the plug-in. The dialogs are the plug-in's own objects: they are told apart by
+// class name and answered through their properties.
 void InstallAnswers(const HeadlessOptions& options, Outcome& outcome)
 {
     Application->OnException = [&outcome](TObject*, const QString& message) { Fail(outcome, message); };
@@ -183,12 +183,13 @@ void InstallAnswers(const HeadlessOptions& options, Outcome& outcome)
         return IDOK;
     };
     const QString file = options.exportFile;
-    Application->DialogHook = [file](TCommonDialog* dialog) {
-        auto* save = dynamic_cast<TSaveDialog*>(dialog);
-        if (!save || file.isEmpty())
-            return false;
-        save->SetFileName(file);
-        return true;
+    const QString folder = options.exportDir;
+    Application->DialogHook = [file, folder](TCommonDialog* dialog) {
+        if (dialog->inherits("TSaveDialog") && !file.isEmpty())
+            return dialog->setProperty("FileName", file);
+        if (dialog->inherits("TFolderDialog") && !folder.isEmpty())
+            return dialog->setProperty("Folder", folder);
+        return false;
     };
 }
 
@@ -199,87 +200,57 @@ void RemoveAnswers()
     Application->DialogHook = nullptr;
 }
 
-TTreeNode* FindUnitNode(TTreeView* tree, const QString& unit)
-{
-    TTreeNodes* nodes = tree->Items();
-    for (int i = 0; i < nodes->Count(); ++i) {
-        TTreeNode* node = nodes->Item(i);
-        if (unit == QLatin1String("top") ? node->AbsoluteIndex() == 0
-                                         : node->Data() && static_cast<TItemInfo*>(node->Data())->Id == unit)
-            return node;
-    }
-    return nullptr;
-}
-
 // Chooses type, unit and fund through the window's own controls and handlers.
-bool Select(TbfrmTallyleaf* form, const HeadlessOptions& options, Outcome& outcome)
+bool Select(PlugInWindowDriver& window, const HeadlessOptions& options, Outcome& outcome)
 {
     if (options.type >= 0) {
-        if (options.type >= form->cobBType->Count())
+        if (options.type >= window.read("cobBType", "Items").toStringList().size())
             return !Fail(outcome, QStringLiteral("指标类型%1不存在").arg(options.type));
-        form->cobBType->SetItemIndex(options.type);
-        form->cobBTypeChange(form->cobBType);
+        window.write("cobBType", "ItemIndex", options.type);
+        window.handle("cobBTypeChange", "cobBType");
     }
     if (!options.unit.isEmpty() && !outcome.failed) {
-        TTreeNode* node = FindUnitNode(form->trvList, options.unit);
-        if (!node)
+        const QString code = options.unit == QLatin1String("top")
+                                 ? window.read("dtrvEid", "TopVirNodeIdValue").toString()
+                                 : options.unit;
+        if (!window.ask("SelectUnit", code))
             return !Fail(outcome, QStringLiteral("单位%1不在单位列表中").arg(options.unit));
-        if (form->trvList->Selected() == node)
-            form->trvListChange(form->trvList, node);
-        else
-            form->trvList->SetSelected(node);
     }
     if (options.fundSet && !outcome.failed) {
         if (options.fund.isEmpty()) {
-            form->cobMid->SetItemIndex(-1);
+            window.write("cobMid", "ItemIndex", -1);
         } else {
-            form->cobMid->SetText(options.fund);
-            if (form->cobMid->ItemIndex() < 0)
+            window.write("cobMid", "Text", options.fund);
+            if (window.read("cobMid", "ItemIndex").toInt() < 0)
                 return !Fail(outcome, QStringLiteral("资金性质%1不在列表中（该单位和指标类型没有这种资金）").arg(options.fund));
         }
-        form->cobMidChange(form->cobMid);
+        window.handle("cobMidChange", "cobMid");
     }
     return !outcome.failed;
 }
 
-void WritePdf(TCell5& sheet, const QString& path, Outcome& outcome)
+void Act(PlugInWindowDriver& window, const HeadlessOptions& options, Outcome& outcome)
 {
-    if (sheet.ExportPdfFile(path) != 1)
-        throw Exception(QStringLiteral("打印到%1失败：%2").arg(path, sheet.LastError()));
-    ++outcome.pdfs;
-}
-
-void Act(TbfrmTallyleaf* form, const HeadlessOptions& options, Outcome& outcome)
-{
-    const bool continuous = !options.exportDir.isEmpty() || !options.pdfDir.isEmpty();
-    form->cbNum->SetChecked(continuous);
+    window.write("cbNum", "Checked", !options.exportDir.isEmpty() || !options.pdfDir.isEmpty());
     if (!options.exportFile.isEmpty() || !options.exportDir.isEmpty()) {
-        const QString dir = options.exportDir;
-        form->FolderPicker = [dir](const QString&, QString& folder) {
-            folder = dir;
-            return true;
-        };
-        if (!form->tbtnExcel->Enabled()) {
+        if (!window.read("tbtnExcel", "Enabled").toBool()) {
             Fail(outcome, QStringLiteral("导出excel不可用：该单位和指标类型没有资金性质"));
             return;
         }
-        form->tbtnExcel->Click();
+        window.click("tbtnExcel");
         if (!outcome.failed && !outcome.informed)
             Fail(outcome, QStringLiteral("没有导出任何文件"));
         return;
     }
-    const QString file = options.pdfFile;
-    const QString dir = options.pdfDir;
-    form->PrintHook = [file, dir, &outcome](TCell5& sheet, const QString& reportName) {
-        WritePdf(sheet, file.isEmpty() ? QDir(dir).filePath(reportName + ".pdf") : file, outcome);
-        return true;
-    };
-    if (!form->tbnPrint->Enabled()) {
+    // Nobody is at the machine: the window prints into PDF files instead of a printer.
+    window.write(QString(), "PdfFile", options.pdfFile);
+    window.write(QString(), "PdfFolder", options.pdfDir);
+    if (!window.read("tbnPrint", "Enabled").toBool()) {
         Fail(outcome, QStringLiteral("打印不可用：该单位和指标类型没有资金性质"));
         return;
     }
-    form->tbnPrint->Click();
-    if (!outcome.failed && outcome.pdfs == 0)
+    window.click("tbnPrint");
+    if (!outcome.failed && window.read(QString(), "PrintedFiles").toStringList().isEmpty())
         Fail(outcome, QStringLiteral("没有打印任何报表"));
 }
 
@@ -301,10 +272,10 @@ void SaveScreenshot(Outcome& outcome)
 // TALLYLEAF_PREVIEW_SCREENSHOT=FILE: the print preview of the report, opened with the
 // window's preview button once the selection is made, saved the same way and closed. The
 // preview is modal, so the picture is taken from a timer inside its own event loop.
-void SavePreviewScreenshot(TbfrmTallyleaf* form, Outcome& outcome)
+void SavePreviewScreenshot(PlugInWindowDriver& window, Outcome& outcome)
 {
     const QString file = qEnvironmentVariable("TALLYLEAF_PREVIEW_SCREENSHOT");
-    if (file.isEmpty() || outcome.failed || !form->tbnPrintView->Enabled())
+    if (file.isEmpty() || outcome.failed || !window.read("tbnPrintView", "Enabled").toBool())
         return;
     QTimer timer;
     int ticks = 0;
@@ -322,7 +293,7 @@ void SavePreviewScreenshot(TbfrmTallyleaf* form, Outcome& outcome)
         preview->close();
     });
     timer.start(100);
-    form->tbnPrintView->Click();
+    window.click("tbnPrintView");
 }
 
 } // namespace
@@ -409,23 +380,28 @@ void ApplyHeadlessSettings(const HeadlessOptions& options, bool demoDatabase, Ho
         settings.iniFileName = options.ini;
 }
 
-int RunHeadless(const HeadlessOptions& options, HostEnvironment& environment)
+int RunHeadless(const HeadlessOptions& options, MainWindow& mainWindow)
 {
     Outcome outcome;
-    SetPlugInContext(environment.context());
     InstallAnswers(options, outcome);
-    TbfrmTallyleaf* form = nullptr;
+    TComponent* form = nullptr;
     try {
-        form = new TbfrmTallyleaf(Application);
-        form->Show();
-        if (!outcome.failed && Select(form, options, outcome)) {
+        // The shipped plug-in opens its window as for a person; its failures come back
+        // through the application object.
+        mainWindow.showPlugInWindow(QStringLiteral("TbfrmTallyleaf"));
+        form = PlugInWindowDriver::Find(QStringLiteral("TbfrmTallyleaf"));
+        if (!form && !outcome.failed)
+            Fail(outcome, QStringLiteral("插件没有打开指标打印窗口"));
+        PlugInWindowDriver window(form);
+        if (form && !outcome.failed && Select(window, options, outcome)) {
             SaveScreenshot(outcome);
-            SavePreviewScreenshot(form, outcome);
-            Act(form, options, outcome);
+            SavePreviewScreenshot(window, outcome);
+            Act(window, options, outcome);
         }
     } catch (const std::exception& e) {
         Fail(outcome, ExceptionMessage(e));
     }
+    // The window is the host's application object's (it owns the plug-in's windows).
     if (form)
         form->Free();
     RemoveAnswers();

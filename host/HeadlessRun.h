@@ -1,7 +1,8 @@
 #pragma once
-// The host's headless mode: the indicator print window itself, created offscreen and driven
-// as a user drives it (indicator type, unit, fund nature, then export or print), with the
-// save dialog, folder picker and message boxes answered from the command line. Messages
+// The host's headless mode: the plug-in's indicator print window, opened offscreen through
+// ShowPlugInWindow and driven as a user drives it (indicator type, unit, fund nature, then
+// export or print), with the save dialog, folder picker and message boxes answered from the
+// command line through the application object (PlugInWindowDriver says how). Messages
 // meant for the user go to standard error (errors) or standard output (information).
 //
 // Also the options of the host's database ("Def") and environment, which the GUI uses too.
@@ -9,6 +10,8 @@
 #include <QStringList>
 
 #include "host/HostEnvironment.h"
+
+class MainWindow;
 
 struct HeadlessOptions {
     QString db;              // --db: connection string; empty: the embedded demo database
@@ -53,6 +56,7 @@ void ApplyHeadlessSettings(const HeadlessOptions& options, bool demoDatabase, Ho
 // host, else the install prefix's share folder. Ends with a separator.
 QString DefaultTemplateFolder();
 
-// Runs the action; the environment's context must hold the "Def" database. Returns the
-// process exit status (0 success).
-int RunHeadless(const HeadlessOptions& options, HostEnvironment& environment);
+// Opens the plug-in's print window in the main window, as its menu does, and runs the
+// action on it; the environment's context must hold the "Def" database. Returns the process
+// exit status (0 success).
+int RunHeadless(const HeadlessOptions& options, MainWindow& mainWindow);

@@ -9,7 +9,6 @@
 #include <cstdio>
 
 #include "common/AppDataStorage.h"
-#include "host/DemoTreeWindow.h"
 #include "host/HeadlessRun.h"
 #include "host/HostInstallLayout.h"
 #include "host/MainWindow.h"
@@ -27,7 +26,6 @@ const WindowOption WindowOptions[] = {
     {"open", "CLASS", "启动后打开的插件窗口（类名）；指标打印窗口是 TbfrmTallyleaf；可给多次"},
     {"login-unit", "CODE", "同 --login（登录单位编码）"},
     {"login-unit-name", "NAME", "状态栏显示的登录单位名称（缺省：市财政局）"},
-    {"demo-window", "", "打开树形框架示例窗口（不需要插件）"},
     {"screenshot", "FILE", "保存主窗口截图（PNG）后退出；期间的错误写到标准错误，退出状态为 1"},
     {"paths", "", "显示插件、报表模板目录、设置文件和演示数据库的位置后退出"},
     {"version", "", "显示版本后退出"},
@@ -114,7 +112,6 @@ HostCommandLine ParseHostCommandLine(const QStringList& arguments)
     result.settings.templateFolder = HostInstallLayout::DefaultTemplateFolder();
     result.settings.iniFileName = HostInstallLayout::DefaultSettingsFile();
     result.openWindows = parser.values(QStringLiteral("open"));
-    result.demoWindow = parser.isSet(QStringLiteral("demo-window"));
     result.screenshotFile = parser.value(QStringLiteral("screenshot"));
     result.showPaths = parser.isSet(QStringLiteral("paths"));
     return result;
@@ -161,10 +158,6 @@ int RunHostActions(const HostCommandLine& options, MainWindow& mainWindow)
         };
     for (const QString& name : options.openWindows)
         mainWindow.showPlugInWindow(name);
-    if (options.demoWindow) {
-        auto* demo = new DemoTreeWindow(Application);
-        demo->Show();
-    }
     if (!options.screenshotOnly())
         return 0;
     // Let the window system lay everything out and paint once.

@@ -12,7 +12,6 @@ struct HostCommandLine {
     HostSettingsValues settings;
     bool loginGiven = false;     // --login-unit was given (the default login is not checked)
     QStringList openWindows;     // --open CLASS: plug-in windows to open at start
-    bool demoWindow = false;     // --demo-window: the tree frame demo (no plug-in needed)
     QString screenshotFile;      // --screenshot FILE: save the main window and quit
     bool showPaths = false;      // --paths: print where the files are and quit
     bool screenshotOnly() const { return !screenshotFile.isEmpty(); }

@@ -9,7 +9,7 @@
 #include <QStringList>
 #include <memory>
 
-#include "plugin/PlugInContext.h"
+#include "common/PlugInContext.h"
 
 class HostLoginUnit;
 

@@ -13,7 +13,7 @@
 #include <QStringList>
 #include <functional>
 
-#include "plugin/PlugInContext.h"
+#include "common/PlugInContext.h"
 
 class PlugInLoader : public IPlugInManager {
 public:

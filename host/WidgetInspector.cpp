@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAbstractScrollArea>
 #include <QAbstractSlider>
 #include <QApplication>
 #include <QComboBox>
@@ -24,7 +25,6 @@
 #include <cstdio>
 
 #include "platform/Controls.h"
-#include "sheet/SheetView.h"
 
 namespace {
 
@@ -98,26 +98,22 @@ QJsonArray ViewItems(QAbstractItemView* view)
     return items;
 }
 
-// The cells of a report sheet in sight, as the view lays them out.
-QJsonArray SheetCells(sheet::SheetView* view)
+// The cells of a report sheet in sight, as the view lays them out. The view is the
+// plug-in's: it is asked by name (its cellsInSight), never read through a copy of the
+// sheet engine of the host's own.
+QJsonArray SheetCells(QAbstractScrollArea* view)
 {
-    QJsonArray cells;
-    const sheet::Sheet* s = view->sheet();
-    if (!s)
-        return cells;
-    const QRect sight = view->viewport()->rect();
-    const auto [first, last] = view->visibleRows();
-    for (int row = first; row >= 1 && row <= last; ++row) {
-        for (int col = 1; col <= s->columnCount(); ++col) {
-            const QString text = s->displayText(col, row);
-            const QRect r = view->cellRect(col, row);
-            if (text.isEmpty() || !r.intersects(sight))
-                continue;
-            cells.append(QJsonObject{{"col", col}, {"row", row}, {"text", text},
-                                     {"rect", RectJson(GlobalRect(view->viewport(), r))}});
-        }
+    QVariantList cells;
+    QJsonArray items;
+    if (!QMetaObject::invokeMethod(view, "cellsInSight", Qt::DirectConnection, Q_RETURN_ARG(QVariantList, cells)))
+        return items;
+    for (const QVariant& cell : cells) {
+        const QVariantMap c = cell.toMap();
+        items.append(QJsonObject{{"col", c.value("col").toInt()}, {"row", c.value("row").toInt()},
+                                 {"text", c.value("text").toString()},
+                                 {"rect", RectJson(GlobalRect(view->viewport(), c.value("rect").toRect()))}});
     }
-    return cells;
+    return items;
 }
 
 // Where a sub-window's title bar shows its close button (none when the window shows no
@@ -165,7 +161,7 @@ void AddContent(QWidget* w, QJsonObject& node)
         node["items"] = items;
     } else if (w->inherits("sheet::SheetView")) {
         // The plug-in's sheet view has the plug-in's meta-object: found by class name.
-        node["items"] = SheetCells(static_cast<sheet::SheetView*>(w));
+        node["items"] = SheetCells(static_cast<QAbstractScrollArea*>(w));
     } else if (auto* view = qobject_cast<QAbstractItemView*>(w)) {
         node["items"] = ViewItems(view);
     } else if (auto* slider = qobject_cast<QAbstractSlider*>(w)) {

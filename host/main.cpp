@@ -63,7 +63,7 @@ int RunWindows(QApplication& app, const HeadlessOptions& headless, const HostCom
     mainWindow->Show();
     int result = 0;
     if (headless.hasAction()) {
-        result = RunHeadless(headless, environment);
+        result = RunHeadless(headless, *mainWindow);
     } else {
         result = RunHostActions(options, *mainWindow);
         if (!options.screenshotOnly())

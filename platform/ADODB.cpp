@@ -45,6 +45,14 @@ bool IsWaitTimeout(const QString& driver, const QSqlError& error)
     return false;
 }
 
+// Whether a query on `db` should fetch its rows one at a time as they are read. Most
+// drivers then hand each row straight over; the PostgreSQL driver would make a server
+// result per row, so there the whole result is fetched at once and read in place.
+bool ReadsRowByRow(const QSqlDatabase& db)
+{
+    return db.driverName() != u"QPSQL"_s;
+}
+
 bool IsMainThread(QThread* thread)
 {
     const QCoreApplication* app = QCoreApplication::instance();
@@ -453,11 +461,14 @@ void TADOQuery::InternalOpen()
     const QString sql = SQLText();
     QStringList names;
     QList<QMetaType> types;
-    QList<QVariantList> rows;
+    QList<QVariant> values;
+    qsizetype rows = 0;
     QString failure;
     {
+        // No QSqlDatabase is held here: a failed statement drops the thread's handle.
+        const bool rowByRow = ReadsRowByRow(conn->Database());
         QSqlQuery query(conn->Database());
-        query.setForwardOnly(true);
+        query.setForwardOnly(rowByRow);
         if (!query.exec(sql))
             failure = conn->StatementFailureText(query.lastError());
         else if (!query.isSelect())
@@ -467,23 +478,24 @@ void TADOQuery::InternalOpen()
             conn->RaiseStatementError(failure, sql);
         }
         const QSqlRecord record = query.record();
-        for (int i = 0; i < record.count(); ++i) {
+        const int columns = record.count();
+        for (int i = 0; i < columns; ++i) {
             names << record.fieldName(i);
             types << record.field(i).metaType();
         }
+        if (query.size() > 0)
+            values.reserve(qsizetype(query.size()) * columns);
         while (query.next()) {
-            QVariantList row;
-            row.reserve(record.count());
-            for (int i = 0; i < record.count(); ++i)
-                row << query.value(i);
-            rows << std::move(row);
+            for (int i = 0; i < columns; ++i)
+                values.append(query.value(i));
+            ++rows;
         }
         if (query.lastError().isValid())
             failure = conn->StatementFailureText(query.lastError());
     }
     if (!failure.isEmpty())
         conn->RaiseStatementError(failure, sql);
-    SetData(names, types, std::move(rows));
+    SetData(names, types, std::move(values), rows);
 }
 
 int TADOQuery::ExecSQL()

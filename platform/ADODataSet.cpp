@@ -1,5 +1,7 @@
 #include "platform/ADODataSet.h"
 
+#include <atomic>
+
 using namespace Qt::StringLiterals;
 
 TField::TField(const TFields* owner, int index, QString name, QMetaType type)
@@ -7,33 +9,41 @@ TField::TField(const TFields* owner, int index, QString name, QMetaType type)
 {
 }
 
-QVariant TField::Value() const { return FOwner->ValueAt(FIndex); }
+QVariant TField::Value() const
+{
+    const QVariant* v = FOwner->ValuePtr(FIndex);
+    return v ? *v : QVariant();
+}
 
-bool TField::IsNull() const { return Value().isNull(); }
+bool TField::IsNull() const
+{
+    const QVariant* v = FOwner->ValuePtr(FIndex);
+    return !v || v->isNull();
+}
 
 QString TField::AsString() const
 {
-    const QVariant v = Value();
-    return v.isNull() ? QString() : v.toString();
+    const QVariant* v = FOwner->ValuePtr(FIndex);
+    return !v || v->isNull() ? QString() : v->toString();
 }
 
 double TField::AsFloat() const
 {
-    const QVariant v = Value();
-    if (v.isNull())
+    const QVariant* v = FOwner->ValuePtr(FIndex);
+    if (!v || v->isNull())
         return 0.0;
     bool ok = false;
-    const double d = v.toDouble(&ok);
-    return ok ? d : v.toString().trimmed().toDouble();
+    const double d = v->toDouble(&ok);
+    return ok ? d : v->toString().trimmed().toDouble();
 }
 
 qint64 TField::AsLargeInt() const
 {
-    const QVariant v = Value();
-    if (v.isNull())
+    const QVariant* v = FOwner->ValuePtr(FIndex);
+    if (!v || v->isNull())
         return 0;
     bool ok = false;
-    const qint64 n = v.toLongLong(&ok);
+    const qint64 n = v->toLongLong(&ok);
     if (ok)
         return n;
     // Decimal texts and floating point values ("3.0", 3.0) count by their integral part.
@@ -53,10 +63,24 @@ TField* TFields::Field(int index) const
 
 TField* TFields::FindField(const QString& name) const
 {
-    for (const auto& f : FFields)
-        if (f->FieldName().compare(name, Qt::CaseInsensitive) == 0)
-            return f.get();
-    return nullptr;
+    const auto it = FIndexByFoldedName.constFind(name.toCaseFolded());
+    return it == FIndexByFoldedName.cend() ? nullptr : FFields[static_cast<size_t>(it.value())].get();
+}
+
+TField* TFields::FindField(const char* name) const
+{
+    if (!name)
+        return nullptr;
+    // The text is compared too: a buffer that held another name at this address is
+    // looked up afresh.
+    const auto it = FMemo.constFind(name);
+    if (it != FMemo.cend() && it->Text == name)
+        return it->Field;
+    TField* field = FindField(QString::fromUtf8(name));
+    if (FMemo.size() >= 256)
+        FMemo.clear();   // names in changing buffers: keep the memo small
+    FMemo.insert(name, TNameMemo{QByteArray(name), field});
+    return field;
 }
 
 TField* TFields::FieldByName(const QString& name) const
@@ -76,21 +100,28 @@ QStringList TFields::FieldNames() const
 
 QVariant TFields::ValueAt(int index) const
 {
-    if (!FCurrent || index < 0 || index >= FCurrent->size())
-        return {};
-    return FCurrent->at(index);
+    const QVariant* v = ValuePtr(index);
+    return v ? *v : QVariant();
 }
 
 void TFields::Define(const QStringList& names, const QList<QMetaType>& types)
 {
     Clear();
-    for (int i = 0; i < names.size(); ++i)
+    for (int i = 0; i < names.size(); ++i) {
         FFields.push_back(std::make_unique<TField>(this, i, names.at(i), i < types.size() ? types.at(i) : QMetaType()));
+        const QString folded = names.at(i).toCaseFolded();
+        if (!FIndexByFoldedName.contains(folded))   // the first of equal names answers
+            FIndexByFoldedName.insert(folded, i);
+    }
 }
 
 void TFields::Clear()
 {
+    static std::atomic<quint64> generations{0};
+    FGeneration = ++generations;
     FFields.clear();
+    FIndexByFoldedName.clear();
+    FMemo.clear();
     FCurrent = nullptr;
 }
 
@@ -106,7 +137,7 @@ void TDataSet::BeforeDestruction()
     TComponent::BeforeDestruction();
 }
 
-void TDataSet::InternalOpen() { SetData({}, {}, {}); }
+void TDataSet::InternalOpen() { SetData({}, {}, {}, 0); }
 
 void TDataSet::SetActive(bool value)
 {
@@ -132,22 +163,26 @@ void TDataSet::Close()
     FActive = false;
     InternalClose();
     FFields.Clear();
-    FRows.clear();
+    FValues.clear();
+    FRowCount = 0;
     FCurrent = 0;
     FBof = true;
 }
 
-void TDataSet::SetData(const QStringList& names, const QList<QMetaType>& types, QList<QVariantList> rows)
+void TDataSet::SetData(const QStringList& names, const QList<QMetaType>& types, QList<QVariant> values, qsizetype rowCount)
 {
     FFields.Define(names, types);
-    FRows = std::move(rows);
+    FValues = std::move(values);
+    FRowCount = rowCount;
     SetCurrent(0);
 }
 
 void TDataSet::SetCurrent(qsizetype row)
 {
     FCurrent = row;
-    FFields.FCurrent = (row >= 0 && row < FRows.size()) ? &FRows.at(row) : nullptr;
+    const qsizetype columns = FFields.Count();
+    const bool inside = row >= 0 && row < FRowCount && (row + 1) * columns <= FValues.size();
+    FFields.FCurrent = inside ? FValues.constData() + row * columns : nullptr;
 }
 
 void TDataSet::First()
@@ -158,7 +193,7 @@ void TDataSet::First()
 
 void TDataSet::Next()
 {
-    if (FCurrent < FRows.size())
+    if (FCurrent < FRowCount)
         SetCurrent(FCurrent + 1);
     FBof = false;
 }
@@ -175,22 +210,42 @@ void TDataSet::Prior()
 
 void TDataSet::Last()
 {
-    SetCurrent(FRows.isEmpty() ? 0 : FRows.size() - 1);
-    FBof = FRows.isEmpty();
+    SetCurrent(FRowCount == 0 ? 0 : FRowCount - 1);
+    FBof = FRowCount == 0;
 }
 
-bool TDataSet::Eof() const { return !FActive || FCurrent >= FRows.size(); }
+void TDataSet::SetRecNo(int value)
+{
+    if (!FActive)
+        return;
+    SetCurrent(value >= 1 && value <= FRowCount ? value - 1 : FRowCount);
+    FBof = false;
+}
+
+bool TDataSet::Eof() const { return !FActive || FCurrent >= FRowCount; }
 
 bool TDataSet::Bof() const { return !FActive || FBof; }
 
-int TDataSet::RecordCount() const { return FActive ? static_cast<int>(FRows.size()) : 0; }
+int TDataSet::RecordCount() const { return FActive ? static_cast<int>(FRowCount) : 0; }
 
-int TDataSet::RecNo() const { return (FActive && FCurrent < FRows.size()) ? static_cast<int>(FCurrent) + 1 : 0; }
+int TDataSet::RecNo() const { return (FActive && FCurrent < FRowCount) ? static_cast<int>(FCurrent) + 1 : 0; }
 
 TField* TDataSet::FieldByName(const QString& name) const
 {
     if (TField* f = FFields.FindField(name))
         return f;
+    RaiseNoField(name);
+}
+
+TField* TDataSet::FieldByName(const char* name) const
+{
+    if (TField* f = FFields.FindField(name))
+        return f;
+    RaiseNoField(QString::fromUtf8(name));
+}
+
+void TDataSet::RaiseNoField(const QString& name) const
+{
     throw EDatabaseError(Format(u"数据集%s中没有字段%s！"_s, {DataSetName(), name}));
 }
 

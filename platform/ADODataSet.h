@@ -3,8 +3,14 @@
 // opened. Record counts are exact, reading needs no live connection, and a data set
 // opened on one thread can be read on another.
 //
+// The rows are one flat list of values, row after row, as the driver handed them over:
+// opening copies no value twice, and reading a field hands out the stored value (a text
+// is shared, not copied).
+//
 // TFields and TField are light objects owned by the data set; a TField answers for the
 // data set's current row.
+#include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QMetaType>
 #include <QString>
@@ -55,22 +61,44 @@ public:
     // By position, counted from 0; nullptr outside the range.
     TField* Field(int index) const;
     TField* operator[](int index) const { return Field(index); }
-    // By name, without regard to letter case (PostgreSQL folds unquoted names).
+    // By name, without regard to letter case (PostgreSQL folds unquoted names); the
+    // first of several fields of the same name.
     TField* FindField(const QString& name) const;
+    // The same for a name in static text, such as a literal: a reader that asks for the
+    // same fields row after row finds them without building a text each time.
+    TField* FindField(const char* name) const;
     // As FindField, but raises EDatabaseError naming the field when there is none.
     TField* FieldByName(const QString& name) const;
     QStringList FieldNames() const;
 
+    // Changes whenever the fields are defined anew (a data set opened or closed), so a
+    // reader may keep the TField pointers it found for as long as it stays the same.
+    quint64 Generation() const { return FGeneration; }
+
     // The current row's value at `index` (Null without a current row).
     QVariant ValueAt(int index) const;
+    // The same, in place: nullptr without a current row or outside the range.
+    const QVariant* ValuePtr(int index) const
+    {
+        return FCurrent && index >= 0 && index < Count() ? FCurrent + index : nullptr;
+    }
 
 private:
     friend class TDataSet;
     void Define(const QStringList& names, const QList<QMetaType>& types);
     void Clear();
 
+    // A name in static text as last seen at its address, and the field it found.
+    struct TNameMemo {
+        QByteArray Text;
+        TField* Field = nullptr;
+    };
+
     std::vector<std::unique_ptr<TField>> FFields;
-    const QVariantList* FCurrent = nullptr;
+    QHash<QString, int> FIndexByFoldedName;   // the first field of each case-folded name
+    mutable QHash<const char*, TNameMemo> FMemo;
+    const QVariant* FCurrent = nullptr;   // the current row's first value
+    quint64 FGeneration = 0;
 };
 
 // A data set of rows held in memory. Derived classes fill it in InternalOpen through
@@ -98,12 +126,17 @@ public:
     int RecordCount() const;
     // 1-based number of the current row, 0 when there is none.
     int RecNo() const;
+    // Makes row `value` (1-based) the current row; outside 1..RecordCount the data set
+    // is at its end.
+    void SetRecNo(int value);
 
     TFields* Fields() { return &FFields; }
     const TFields* Fields() const { return &FFields; }
     int FieldCount() const { return FFields.Count(); }
     TField* FindField(const QString& name) const { return FFields.FindField(name); }
     TField* FieldByName(const QString& name) const;
+    // A name in static text (a literal), found without building a text each time.
+    TField* FieldByName(const char* name) const;
 
 protected:
     // Reads the rows (raises on failure; the data set stays closed). The base opens
@@ -111,15 +144,18 @@ protected:
     virtual void InternalOpen();
     virtual void InternalClose() {}
     void BeforeDestruction() override;
-    // The data of an opening data set: column names and types, and every row.
-    void SetData(const QStringList& names, const QList<QMetaType>& types, QList<QVariantList> rows);
+    // The data of an opening data set: column names and types, and the values of its
+    // `rowCount` rows, row after row (names.size() values a row).
+    void SetData(const QStringList& names, const QList<QMetaType>& types, QList<QVariant> values, qsizetype rowCount);
     // A name for messages: the component's name, or its class.
     QString DataSetName() const;
 
 private:
     void SetCurrent(qsizetype row);
+    [[noreturn]] void RaiseNoField(const QString& name) const;
 
-    QList<QVariantList> FRows;
+    QList<QVariant> FValues;
+    qsizetype FRowCount = 0;
     TFields FFields;
     qsizetype FCurrent = 0;
     bool FActive = false;

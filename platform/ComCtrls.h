@@ -39,8 +39,9 @@ public:
     bool Grouped() const { return FGrouped; }
     void SetGrouped(bool value) { FGrouped = value; }
     TToolBar* ToolBar() const;
-    // As a click by the user.
-    virtual void Click();
+    // As a click by the user. Invokable by name, so that a host drives a plug-in's tool bar
+    // as an automation client does.
+    Q_INVOKABLE virtual void Click();
     // Re-reads caption display and picture from the tool bar.
     void UpdateLook();
     // Width the button needs for its caption and picture.

@@ -16,7 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "sheet/StagedFile.h"
+#include "files/StagedFile.h"
 
 namespace {
 

@@ -33,10 +33,10 @@
 //   ';' or '['. Values may not contain line breaks. There is no length limit.
 //
 // Reading a file that does not exist yields nothing (no sections, the default value).
-// What a write may replace follows sheet/WriteTarget.h: a symbolic link is written
+// What a write may replace follows files/WriteTarget.h: a symbolic link is written
 // through to the regular file it leads to; folders, devices, FIFOs, sockets, read-only
 // files and another user's file in a sticky folder are refused. The file is replaced
-// atomically (sheet/StagedFile.h: a crash never leaves a torn file), keeping its mode,
+// atomically (files/StagedFile.h: a crash never leaves a torn file), keeping its mode,
 // owner and group; a file with other hard links, or one whose owner or group this user
 // could not give a new file, is written over in place instead. Writes are serialised
 // within the process and, through an advisory lock on the file's folder, between

@@ -178,6 +178,13 @@ TTreeNode::~TTreeNode()
     for (TTreeNode** guard : NodeGuards())
         if (*guard == this)
             *guard = nullptr;
+    if (FHeldBy) {
+        FHeldBy->Items()->Unhold(this);
+    } else if (treeWidget()) {
+        // Held nodes below this one become the widget's children first, so that they go
+        // with it (the widget deletes a node's children, it knows nothing of held ones).
+        ReleaseHeldNodes();
+    }
 }
 
 TTreeNode* TTreeNode::FromItem(QTreeWidgetItem* item)
@@ -187,8 +194,19 @@ TTreeNode* TTreeNode::FromItem(QTreeWidgetItem* item)
 
 TCustomTreeView* TTreeNode::TreeView() const
 {
-    auto* tree = static_cast<TTreeViewWidget*>(treeWidget());
-    return tree ? tree->View() : nullptr;
+    if (auto* tree = static_cast<TTreeViewWidget*>(treeWidget()))
+        return tree->View();
+    // Not in the widget: a held node, or a node of a held branch, or unattached.
+    const QTreeWidgetItem* top = this;
+    while (top->parent())
+        top = top->parent();
+    return static_cast<const TTreeNode*>(top)->FHeldBy;
+}
+
+void TTreeNode::ReleaseHeldNodes() const
+{
+    if (TCustomTreeView* view = TreeView())
+        view->Items()->Release();
 }
 
 TTreeNodes* TTreeNode::Owner() const
@@ -197,22 +215,64 @@ TTreeNodes* TTreeNode::Owner() const
     return view ? view->Items() : nullptr;
 }
 
-QString TTreeNode::Text() const { return text(0); }
+void TTreeNode::SetText(const QString& text)
+{
+    if (text == FText)
+        return;
+    FText = text;
+    Changed();
+}
 
-void TTreeNode::SetText(const QString& text) { setText(0, text); }
+QVariant TTreeNode::data(int column, int role) const
+{
+    if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole))
+        return FText;
+    return QTreeWidgetItem::data(column, role);
+}
 
-TTreeNode* TTreeNode::Parent() const { return FromItem(parent()); }
+void TTreeNode::setData(int column, int role, const QVariant& value)
+{
+    if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole))
+        SetText(value.toString());
+    else
+        QTreeWidgetItem::setData(column, role, value);
+}
 
-TTreeNode* TTreeNode::getFirstChild() const { return childCount() > 0 ? FromItem(child(0)) : nullptr; }
+TTreeNode* TTreeNode::Parent() const { return FHeldBy ? FHeldParent : FromItem(parent()); }
 
-TTreeNode* TTreeNode::GetLastChild() const { return childCount() > 0 ? FromItem(child(childCount() - 1)) : nullptr; }
+TTreeNode* TTreeNode::getFirstChild() const
+{
+    if (childCount() > 0)
+        return FromItem(child(0));
+    return FHeldChildren.isEmpty() ? nullptr : FHeldChildren.first();
+}
+
+TTreeNode* TTreeNode::GetLastChild() const
+{
+    if (!FHeldChildren.isEmpty())
+        return FHeldChildren.last();
+    return childCount() > 0 ? FromItem(child(childCount() - 1)) : nullptr;
+}
 
 TTreeNode* TTreeNode::getNextSibling() const
 {
-    if (QTreeWidgetItem* p = parent())
-        return FromItem(p->child(p->indexOfChild(const_cast<TTreeNode*>(this)) + 1));
-    if (QTreeWidget* tree = treeWidget())
-        return FromItem(tree->topLevelItem(tree->indexOfTopLevelItem(const_cast<TTreeNode*>(this)) + 1));
+    if (FHeldBy)
+        return FHeldBy->Items()->HeldChildren(FHeldParent).value(FHeldIndex + 1);
+    auto* self = const_cast<TTreeNode*>(this);
+    if (QTreeWidgetItem* p = parent()) {
+        const int next = p->indexOfChild(self) + 1;
+        if (next < p->childCount())
+            return FromItem(p->child(next));
+        const TTreeNode* parentNode = FromItem(p);
+        return parentNode ? parentNode->FHeldChildren.value(0) : nullptr;   // held ones follow
+    }
+    if (QTreeWidget* tree = treeWidget()) {
+        const int next = tree->indexOfTopLevelItem(self) + 1;
+        if (next < tree->topLevelItemCount())
+            return FromItem(tree->topLevelItem(next));
+        TCustomTreeView* view = TreeView();
+        return view ? view->Items()->HeldChildren(nullptr).value(0) : nullptr;
+    }
     return nullptr;
 }
 
@@ -221,10 +281,15 @@ TTreeNode* TTreeNode::getPrevSibling() const
     const int index = Index();
     if (index <= 0)
         return nullptr;
-    if (QTreeWidgetItem* p = parent())
-        return FromItem(p->child(index - 1));
-    QTreeWidget* tree = treeWidget();
-    return tree ? FromItem(tree->topLevelItem(index - 1)) : nullptr;
+    if (TTreeNode* p = Parent())
+        return p->Item(index - 1);
+    TCustomTreeView* view = TreeView();
+    if (!view)
+        return nullptr;
+    QTreeWidget* tree = view->FTree;
+    if (index - 1 < tree->topLevelItemCount())
+        return FromItem(tree->topLevelItem(index - 1));
+    return view->Items()->HeldChildren(nullptr).value(index - 1 - tree->topLevelItemCount());
 }
 
 TTreeNode* TTreeNode::GetNext() const
@@ -238,17 +303,25 @@ TTreeNode* TTreeNode::GetNext() const
     return nullptr;
 }
 
-bool TTreeNode::HasChildren() const { return childCount() > 0; }
+bool TTreeNode::HasChildren() const { return childCount() > 0 || !FHeldChildren.isEmpty(); }
 
-int TTreeNode::Count() const { return childCount(); }
+int TTreeNode::Count() const { return childCount() + static_cast<int>(FHeldChildren.size()); }
 
 TTreeNode* TTreeNode::Item(int index) const
 {
-    return index >= 0 && index < childCount() ? FromItem(child(index)) : nullptr;
+    if (index < 0)
+        return nullptr;
+    if (index < childCount())
+        return FromItem(child(index));
+    return FHeldChildren.value(index - childCount());
 }
 
 int TTreeNode::Index() const
 {
+    if (FHeldBy) {
+        const int shown = FHeldParent ? FHeldParent->childCount() : FHeldBy->FTree->topLevelItemCount();
+        return shown + FHeldIndex;
+    }
     auto* self = const_cast<TTreeNode*>(this);
     if (QTreeWidgetItem* p = parent())
         return p->indexOfChild(self);
@@ -260,13 +333,14 @@ int TTreeNode::Index() const
 int TTreeNode::Level() const
 {
     int level = 0;
-    for (const QTreeWidgetItem* p = parent(); p; p = p->parent())
+    for (const TTreeNode* p = Parent(); p; p = p->Parent())
         ++level;
     return level;
 }
 
 int TTreeNode::AbsoluteIndex() const
 {
+    ReleaseHeldNodes();
     QTreeWidget* tree = treeWidget();
     if (!tree)
         return -1;
@@ -295,6 +369,7 @@ bool TTreeNode::HasAsParent(const TTreeNode* ancestor) const
 
 void TTreeNode::DeleteChildren()
 {
+    ReleaseHeldNodes();
     TCustomTreeView* view = TreeView();
     if (view)
         ++view->FQuietChange;
@@ -307,6 +382,7 @@ void TTreeNode::DeleteChildren()
 
 void TTreeNode::Delete()
 {
+    ReleaseHeldNodes();
     TCustomTreeView* view = TreeView();
     if (view)
         ++view->FQuietChange;
@@ -322,6 +398,7 @@ void TTreeNode::SetExpanded(bool value)
     TCustomTreeView* view = TreeView();
     if (!view || value == Expanded())
         return;
+    ReleaseHeldNodes();
     // The handler may delete this node (a component that reloads its tree).
     TNodeGuard self(this);
     const bool allowed = value ? view->CanExpand(this) : view->CanCollapse(this);
@@ -414,6 +491,7 @@ QRect TTreeNode::DisplayRect(bool TextOnly) const
     TCustomTreeView* view = TreeView();
     if (!view)
         return {};
+    ReleaseHeldNodes();
     const QRect cell = view->FTree->visualItemRect(this);
     if (cell.isEmpty())
         return {};
@@ -427,6 +505,7 @@ QRect TTreeNode::StateIconRect() const
     TCustomTreeView* view = TreeView();
     if (!view)
         return {};
+    ReleaseHeldNodes();
     const QRect cell = view->FTree->visualItemRect(this);
     return cell.isEmpty() ? QRect() : view->NodeGeometry(this, cell).State;
 }
@@ -436,12 +515,14 @@ QRect TTreeNode::IconRect() const
     TCustomTreeView* view = TreeView();
     if (!view)
         return {};
+    ReleaseHeldNodes();
     const QRect cell = view->FTree->visualItemRect(this);
     return cell.isEmpty() ? QRect() : view->NodeGeometry(this, cell).Icon;
 }
 
 void TTreeNode::MakeVisible()
 {
+    ReleaseHeldNodes();
     TNodeGuard self(this);
     QList<TTreeNode*> ancestors;
     for (TTreeNode* p = Parent(); p; p = p->Parent())
@@ -461,11 +542,14 @@ void TTreeNodes::Clear() { FOwner->ClearNodes(); }
 
 TTreeNode* TTreeNodes::GetFirstNode() const
 {
-    return TTreeNode::FromItem(FOwner->FTree->topLevelItem(0));
+    if (QTreeWidgetItem* first = FOwner->FTree->topLevelItem(0))
+        return TTreeNode::FromItem(first);
+    return FHeldRoots.value(0);
 }
 
 int TTreeNodes::Count() const
 {
+    const_cast<TTreeNodes*>(this)->Release();
     int n = 0;
     QTreeWidget* tree = FOwner->FTree;
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
@@ -487,22 +571,88 @@ TTreeNode* TTreeNodes::AddNode(TTreeNode* Node, TTreeNode* Relative, const QStri
 {
     if (!Node)
         throw ETreeViewError(QStringLiteral("树视图%1：要加入的节点为空").arg(FOwner->Name()));
-    if (Node->treeWidget() || Node->parent())
+    if (Node->treeWidget() || Node->parent() || Node->FHeldBy)
         throw ETreeViewError(QStringLiteral("树视图%1：节点“%2”已经在树中").arg(FOwner->Name(), Node->Text()));
     if (Relative && Relative->TreeView() != FOwner)
         throw ETreeViewError(QStringLiteral("树视图%1：节点“%2”不属于这个树视图").arg(FOwner->Name(), Relative->Text()));
     Node->SetText(S);
     Node->SetData(Ptr);
-    QTreeWidget* tree = FOwner->FTree;
     const bool asChild = Method == naAddChild || Method == naAddChildFirst;
     const bool first = Method == naAddFirst || Method == naAddChildFirst;
-    QTreeWidgetItem* parent = asChild ? (Relative ? Relative->AsItem() : nullptr)
-                                      : (Relative ? Relative->AsItem()->parent() : nullptr);
-    if (parent)
-        parent->insertChild(first ? 0 : parent->childCount(), Node->AsItem());
+    TTreeNode* parent = asChild ? Relative : (Relative ? Relative->Parent() : nullptr);
+    if (!first)
+        Append(Node, parent);
+    else if (parent)
+        parent->AsItem()->insertChild(0, Node->AsItem());   // before any held child too
     else
-        tree->insertTopLevelItem(first ? 0 : tree->topLevelItemCount(), Node->AsItem());
+        FOwner->FTree->insertTopLevelItem(0, Node->AsItem());
     return Node;
+}
+
+void TTreeNodes::Append(TTreeNode* node, TTreeNode* parent)
+{
+    if (parent && !parent->treeWidget()) {
+        parent->AsItem()->addChild(node->AsItem());   // a held branch: nothing to tell the widget
+        return;
+    }
+    if (FUpdateCount > 0) {
+        Hold(node, parent);
+        return;
+    }
+    Release();   // none are held outside an update; kept so that the order stays right
+    if (parent)
+        parent->AsItem()->addChild(node->AsItem());
+    else
+        FOwner->FTree->addTopLevelItem(node->AsItem());
+}
+
+const QList<TTreeNode*>& TTreeNodes::HeldChildren(const TTreeNode* parent) const
+{
+    return parent ? parent->FHeldChildren : FHeldRoots;
+}
+
+void TTreeNodes::Hold(TTreeNode* node, TTreeNode* parent)
+{
+    QList<TTreeNode*>& held = parent ? parent->FHeldChildren : FHeldRoots;
+    if (held.isEmpty())
+        FHeldParents.append(parent);
+    node->FHeldBy = FOwner;
+    node->FHeldParent = parent;
+    node->FHeldIndex = static_cast<int>(held.size());
+    held.append(node);
+}
+
+void TTreeNodes::Unhold(TTreeNode* node)
+{
+    QList<TTreeNode*>& held = node->FHeldParent ? node->FHeldParent->FHeldChildren : FHeldRoots;
+    held.removeAt(node->FHeldIndex);
+    for (qsizetype i = node->FHeldIndex; i < held.size(); ++i)
+        held[i]->FHeldIndex = static_cast<int>(i);
+    if (held.isEmpty())
+        FHeldParents.removeOne(node->FHeldParent);
+    node->FHeldBy = nullptr;
+    node->FHeldParent = nullptr;
+    node->FHeldIndex = -1;
+}
+
+void TTreeNodes::Release()
+{
+    const QList<TTreeNode*> parents = std::exchange(FHeldParents, {});
+    for (TTreeNode* parent : parents) {
+        const QList<TTreeNode*> held = std::exchange(parent ? parent->FHeldChildren : FHeldRoots, {});
+        QList<QTreeWidgetItem*> items;
+        items.reserve(held.size());
+        for (TTreeNode* node : held) {
+            node->FHeldBy = nullptr;
+            node->FHeldParent = nullptr;
+            node->FHeldIndex = -1;
+            items.append(node->AsItem());
+        }
+        if (parent)
+            parent->AsItem()->insertChildren(parent->childCount(), items);
+        else
+            FOwner->FTree->insertTopLevelItems(FOwner->FTree->topLevelItemCount(), items);
+    }
 }
 
 TTreeNode* TTreeNodes::AddObject(TTreeNode* Sibling, const QString& S, void* Ptr)
@@ -523,8 +673,10 @@ void TTreeNodes::BeginUpdate()
 
 void TTreeNodes::EndUpdate()
 {
-    if (FUpdateCount > 0 && --FUpdateCount == 0)
+    if (FUpdateCount > 0 && --FUpdateCount == 0) {
+        Release();
         FOwner->FTree->setUpdatesEnabled(true);
+    }
 }
 
 // --- TCustomTreeView ------------------------------------------------------------------
@@ -557,6 +709,7 @@ TCustomTreeView::~TCustomTreeView()
 
 void TCustomTreeView::ClearNodes()
 {
+    FItems->Release();   // the widget deletes what it holds, in order
     ++FQuietChange;
     FTree->clear();
     --FQuietChange;
@@ -578,6 +731,7 @@ void TCustomTreeView::SetSelected(TTreeNode* node)
 {
     if (node && node->TreeView() != this)
         throw ETreeViewError(QStringLiteral("树视图%1：节点“%2”不属于这个树视图").arg(Name(), node->Text()));
+    FItems->Release();
     TNodeGuard previous(Selected());
     TNodeGuard current(node);
     ++FQuietChange;
@@ -609,6 +763,7 @@ int TCustomTreeView::SelectionCount() const { return static_cast<int>(FTree->sel
 
 TTreeNode* TCustomTreeView::GetNodeAt(int X, int Y) const
 {
+    FItems->Release();
     if (!FTree->viewport()->rect().contains(X, Y))
         return nullptr;
     return TTreeNode::FromItem(FTree->itemAt(X, Y));
@@ -616,6 +771,7 @@ TTreeNode* TCustomTreeView::GetNodeAt(int X, int Y) const
 
 THitTests TCustomTreeView::GetHitTestInfoAt(int X, int Y) const
 {
+    FItems->Release();
     THitTests result;
     const QRect client = FTree->viewport()->rect();
     if (Y < client.top())

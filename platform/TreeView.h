@@ -8,6 +8,15 @@
 // collection deletes the node objects, children first-to-last after their parent's own
 // destructor has run. The view never frees a node's Data pointer itself.
 //
+// Bulk loads: between TTreeNodes::BeginUpdate and EndUpdate, a node added as the last
+// child of a node that the view shows (or as the last root node) is held back from the
+// widget and handed over with its held siblings in one insertion when the update ends,
+// or as soon as something needs the widget (expanding, selecting, geometry, deleting,
+// counting). Nodes added below a held node go straight into it: the widget hears of a
+// whole branch once, not of every node. The nodes answer as attached nodes meanwhile
+// (view, parent, children, siblings, level, index), so that code which walks the tree
+// during the load sees the same tree; a held node is neither expanded nor selected.
+//
 // Expansion: OnExpanding is asked before a node opens, whether code sets Expanded or
 // the user clicks the expand button; a handler may refuse (AllowExpansion = false).
 // It is a TEvent, so a component that takes it over can keep the previous handler and
@@ -89,7 +98,7 @@ public:
     TTreeNodes* Owner() const;
     TCustomTreeView* TreeView() const;
 
-    QString Text() const;
+    QString Text() const { return FText; }
     void SetText(const QString& text);
     void* Data() const { return FData; }
     void SetData(void* data) { FData = data; }
@@ -151,14 +160,28 @@ private:
     friend class TTreeViewWidget;
     friend class TTreeNodeDelegate;
     static TTreeNode* FromItem(QTreeWidgetItem* item);
+    // The label lives in FText: the widget reads and edits it through these.
+    QVariant data(int column, int role) const override;
+    void setData(int column, int role, const QVariant& value) override;
     QTreeWidgetItem* AsItem() { return this; }
     const QTreeWidgetItem* AsItem() const { return this; }
     void Changed();
+    // Hands every held node of the node's view to the widget (geometry, selection,
+    // expansion and deletion need the widget's own tree).
+    void ReleaseHeldNodes() const;
 
+    QString FText;
     void* FData = nullptr;
     int FStateIndex = -1;
     int FImageIndex = 0;
     int FSelectedIndex = 0;
+    // A held node: the view that holds it, its parent (nil for a root node) and its
+    // position among the held children of that parent.
+    TCustomTreeView* FHeldBy = nullptr;
+    TTreeNode* FHeldParent = nullptr;
+    int FHeldIndex = -1;
+    // Held children of a node that the widget shows, in order after its widget children.
+    QList<TTreeNode*> FHeldChildren;
 };
 
 // The nodes of one tree view.
@@ -187,13 +210,29 @@ public:
     TTreeNode* AddChild(TTreeNode* Parent, const QString& S) { return AddChildObject(Parent, S, nullptr); }
     TTreeNode* AddChildObject(TTreeNode* Parent, const QString& S, void* Ptr);
 
-    // Paints nothing between BeginUpdate and the matching EndUpdate (bulk loads).
+    // Paints nothing between BeginUpdate and the matching EndUpdate (bulk loads), and
+    // holds nodes added at the end back until then (see the top of this file).
     void BeginUpdate();
     void EndUpdate();
 
 private:
+    friend class TTreeNode;
+    friend class TCustomTreeView;
+    // Appends `node` under `parent` (nil: a root node), held back while updating.
+    void Append(TTreeNode* node, TTreeNode* parent);
+    void Hold(TTreeNode* node, TTreeNode* parent);
+    void Unhold(TTreeNode* node);
+    // Hands the held nodes to the widget, one insertion per parent.
+    void Release();
+    bool Holds() const { return !FHeldParents.isEmpty(); }
+    // The held children of `parent` (nil: the held root nodes).
+    const QList<TTreeNode*>& HeldChildren(const TTreeNode* parent) const;
+
     TCustomTreeView* FOwner;
     int FUpdateCount = 0;
+    QList<TTreeNode*> FHeldRoots;
+    // The parents with held children, in the order they got their first (nil: roots).
+    QList<TTreeNode*> FHeldParents;
 };
 
 class TCustomTreeView : public TWinControl {

@@ -1,5 +1,5 @@
 // libbTallyleaf.so: the module's load and unload hooks and its one export.
-#include "plugin/PlugInContext.h"
+#include "common/PlugInContext.h"
 #include "plugin/untPlugInClasses.h"
 #include "plugin/untPlugInEntry.h"
 

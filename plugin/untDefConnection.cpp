@@ -3,7 +3,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 
-#include "plugin/PlugInGlobals.h"
+#include "common/PlugInGlobals.h"
 
 using namespace Qt::StringLiterals;
 

@@ -2,7 +2,7 @@
 
 #include "common/untClassRegist.h"
 #include "platform/Forms.h"
-#include "plugin/PlugInGlobals.h"
+#include "common/PlugInGlobals.h"
 #include "plugin/untShareResRefManager.h"
 #include "plugin/wnBase.h"
 

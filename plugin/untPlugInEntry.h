@@ -3,7 +3,7 @@
 // resource manager and asks it for the window by class name; and the library's
 // attach/detach handler, which saves and restores the runtime's own application and
 // screen objects.
-#include "plugin/PlugInContext.h"
+#include "common/PlugInContext.h"
 
 // What ShowPlugInWindow does. Never lets an exception out; returns 0.
 int PlugInShowWindow(const char* windowName, TPlugInContext* context);

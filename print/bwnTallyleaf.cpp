@@ -9,13 +9,13 @@
 #include <QWidget>
 
 #include "common/AppDataStorage.h"
-#include "common/bwnPrintExpSet.h"
+#include "print/bwnPrintExpSet.h"
 #include "common/gunFolder.h"
-#include "common/gunSelectList.h"
+#include "print/gunSelectList.h"
 #include "common/untSqlDialect.h"
 #include "platform/FormResource.h"
 #include "platform/Forms.h"
-#include "plugin/PlugInGlobals.h"
+#include "common/PlugInGlobals.h"
 #include "plugin/untDefConnection.h"
 #include "print/CELL50Lib_TLB.h"
 #include "print/untReportFill.h"
@@ -261,6 +261,24 @@ void TbfrmTallyleaf::LookUpTopUnitName()
                            : "查询单位" + FEidPrefix + "的名称失败：" + LastDefQueryError();
 }
 
+bool TbfrmTallyleaf::SelectUnit(const QString& code)
+{
+    TTreeNodes* nodes = trvList->Items();
+    for (int i = 0; i < nodes->Count(); ++i) {
+        TTreeNode* node = nodes->Item(i);
+        if (!node->Data() || static_cast<const TItemInfo*>(node->Data())->Id != code)
+            continue;
+        // Choosing the node already chosen changes nothing in the view: the report is
+        // rebuilt all the same, as for a new choice.
+        if (trvList->Selected() == node)
+            trvListChange(trvList, node);
+        else
+            trvList->SetSelected(node);
+        return true;
+    }
+    return false;
+}
+
 void TbfrmTallyleaf::cobBTypeChange(TObject* Sender)
 {
     CallHandlerSafely(Sender, [this] {
@@ -365,8 +383,8 @@ void TbfrmTallyleaf::btnPrintViewClick(TObject* Sender)
 void TbfrmTallyleaf::PrintCurrentSheet()
 {
     cllBudget->SetPageText(QString(), PageText, QString());
-    if (PrintHook) {
-        PrintHook(*cllBudget, ReportFileName(QString()));
+    if (PrintsToPdfTarget()) {
+        PrintToPdfTarget();
         return;
     }
     if (!TCell5::PrinterInstalled()) {
@@ -375,6 +393,14 @@ void TbfrmTallyleaf::PrintCurrentSheet()
     }
     if (cllBudget->PrintSheet(0, 0) == 0 && !cllBudget->LastError().isEmpty())
         throw TExceptReport("打印" + FTitle + "失败：" + cllBudget->LastError());
+}
+
+void TbfrmTallyleaf::PrintToPdfTarget()
+{
+    const QString path = FPdfFile.isEmpty() ? QDir(FPdfFolder).filePath(ReportFileName(".pdf")) : FPdfFile;
+    if (cllBudget->ExportPdfFile(path) != 1)
+        throw TExceptReport("打印到" + path + "失败：" + cllBudget->LastError());
+    FPrintedFiles << path;
 }
 
 // The print dialog offers printing to a PDF file: it proposes the export's name in the
@@ -386,8 +412,10 @@ void TbfrmTallyleaf::PrintToPdfFile()
     const int printed = cllBudget->PrintSheet(0, 0);
     if (printed == 0 && !cllBudget->LastError().isEmpty())
         throw TExceptReport("打印" + FTitle + "失败：" + cllBudget->LastError());
-    if (printed != 0 && !cllBudget->PrintedFile().isEmpty())
+    if (printed != 0 && !cllBudget->PrintedFile().isEmpty()) {
+        FPrintedFiles << cllBudget->PrintedFile();
         RememberPrintFolder(QFileInfo(cllBudget->PrintedFile()).absolutePath());
+    }
 }
 
 // One PDF file per fund nature, named as the continuous export names its workbooks, in a
@@ -396,7 +424,7 @@ void TbfrmTallyleaf::PrintAllFundsToFolder()
 {
     CheckUnitTree();
     QString folder = LastPrintFolder();
-    if (!PickFolder(folder))
+    if (!BrowseForFolder(FolderTitle, QString(), folder))
         return;
     QStringList paths;
     for (const QString& fund : cobMid->Items())
@@ -411,17 +439,19 @@ void TbfrmTallyleaf::PrintAllFundsToFolder()
         cllBudget->SetPageText(QString(), PageText, QString());
         if (cllBudget->ExportPdfFile(paths[i]) != 1)
             throw TExceptReport("打印" + FTitle + "到" + paths[i] + "失败：" + cllBudget->LastError());
+        FPrintedFiles << paths[i];
     }
 }
 
 void TbfrmTallyleaf::tbnPrintClick(TObject* Sender)
 {
+    FPrintedFiles.clear();
     CallHandlerSafely(Sender, [this] {
         if (!cbNum->Checked()) {
             PrintCurrentSheet();
             return;
         }
-        if (!PrintHook && !TCell5::PrinterInstalled()) {
+        if (!PrintsToPdfTarget() && !TCell5::PrinterInstalled()) {
             PrintAllFundsToFolder();
             return;
         }
@@ -446,11 +476,6 @@ QString TbfrmTallyleaf::LastPrintFolder() const
 void TbfrmTallyleaf::RememberPrintFolder(const QString& folder) const
 {
     WriteSetting(SettingsSection, SPrintFolder, QDir::cleanPath(folder), IniFileChoice);
-}
-
-bool TbfrmTallyleaf::PickFolder(QString& folder) const
-{
-    return FolderPicker ? FolderPicker(FolderTitle, folder) : BrowseForFolder(FolderTitle, QString(), folder);
 }
 
 bool TbfrmTallyleaf::MayReplace(const QStringList& paths) const
@@ -498,7 +523,7 @@ bool TbfrmTallyleaf::ExportAllFunds()
 {
     CheckUnitTree();
     QString folder;
-    if (!PickFolder(folder))
+    if (!BrowseForFolder(FolderTitle, QString(), folder))
         return false;
     QStringList written;
     QStringList failed;

@@ -8,7 +8,6 @@
 // application object, never as an empty report or a false success.
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <optional>
 
 #include "platform/ComCtrls.h"
@@ -28,6 +27,15 @@ class TDynamicTree;
 class TbfrmTallyleaf : public TfrmBsTrvTC {
     Q_OBJECT
     Q_CLASSINFO("FormResource", "bwnTallyleaf.form")
+    // For a host that prints with nobody at the machine (its headless mode): "打印" writes
+    // the report to the PDF file PdfFile instead of printing it, and a continuous print
+    // writes each fund nature's report into the folder PdfFolder, named as the continuous
+    // export names its workbooks (with ".pdf"). Both empty (as designed): the printer, or
+    // the print dialog's PDF file where the machine has none.
+    Q_PROPERTY(QString PdfFile READ PdfFile WRITE SetPdfFile)
+    Q_PROPERTY(QString PdfFolder READ PdfFolder WRITE SetPdfFolder)
+    // The PDF files that the last "打印" wrote, in order (none after printing on paper).
+    Q_PROPERTY(QStringList PrintedFiles READ PrintedFiles)
 public:
     Q_INVOKABLE explicit TbfrmTallyleaf(TComponent* AOwner) : TbfrmTallyleaf(AOwner, TFormChain{}) { FinishCreate(); }
 
@@ -50,12 +58,15 @@ public:
     QString Title() const { return FTitle; }
     QString SubTitle() const { return FSubTitle; }
 
-    // The folder picker of the continuous export and of the continuous print to PDF files;
-    // BrowseForFolder unless a headless run or a test answers in the user's place.
-    std::function<bool(const QString& title, QString& folder)> FolderPicker;
-    // Where printing goes: the printer unless set. A headless run prints to PDF files: the
-    // hook gets the sheet and the file name the window gives the fund nature's report.
-    std::function<bool(TCell5& sheet, const QString& reportName)> PrintHook;
+    // Chooses the unit of that code in the unit tree as a click on it does (the virtual top
+    // node's code is dtrvEid's TopVirNodeIdValue); false when the tree has no such unit.
+    // Invokable by name, for a host that drives the window (its headless mode).
+    Q_INVOKABLE bool SelectUnit(const QString& code);
+    QString PdfFile() const { return FPdfFile; }
+    void SetPdfFile(const QString& file) { FPdfFile = file; }
+    QString PdfFolder() const { return FPdfFolder; }
+    void SetPdfFolder(const QString& folder) { FPdfFolder = folder; }
+    QStringList PrintedFiles() const { return FPrintedFiles; }
     // The file names of the continuous export and print (the report file name without
     // unit name): year + "年国库集中支付改革" + type + fund + "指标表" + extension, made safe
     // as one file name (SafeFileName).
@@ -118,13 +129,15 @@ private:
     bool ExportAllFunds();
     bool ExportCurrentFund();
     void PrintCurrentSheet();
+    // Writes the report on screen to the PDF file PdfFile or into PdfFolder.
+    void PrintToPdfTarget();
+    bool PrintsToPdfTarget() const { return !FPdfFile.isEmpty() || !FPdfFolder.isEmpty(); }
     // Printing where the machine has no printer: to a PDF file, or one per fund nature.
     void PrintToPdfFile();
     void PrintAllFundsToFolder();
     QString FundFileName(const QString& fund, const QString& extension) const;
     // The proposal of the save and print dialogs: unit name and report file name.
     QString ProposedFileName(const QString& extension) const;
-    bool PickFolder(QString& folder) const;
     // True when none of the files exists or the user agrees to replace them.
     bool MayReplace(const QStringList& paths) const;
     QString LastPrintFolder() const;
@@ -151,4 +164,7 @@ private:
     // Where the window opened; kept at the end only when the user changed it, so that
     // a window nobody touched (a headless run) writes nothing.
     std::optional<TWindowPlacement> FOpenedAt;
+    QString FPdfFile;
+    QString FPdfFolder;
+    QStringList FPrintedFiles;
 };

@@ -585,22 +585,28 @@ sheet::Sheet BuildReportSheet(const TReportSelection& selection, const QString& 
     return sheet;
 }
 
+namespace {
+
+// What the control shows of a report that failed: its titled template, or nothing when the
+// template itself cannot be read.
+void ShowNoRows(TCell5& cell, const TReportSelection& selection, const QString& fundCode)
+{
+    try {
+        cell.SetSheet(TitledTemplate(selection, fundCode));
+    } catch (...) {
+        cell.SetSheet(sheet::Sheet());
+    }
+}
+
+} // namespace
+
 void FillSheet(TCell5& sheet, const TReportSelection& selection, const QString& fundCode, bool asNumbers,
                TReportProgress* progress)
 {
-    sheet::Sheet titled;
     try {
-        titled = TitledTemplate(selection, fundCode);
+        sheet.SetSheet(BuildReportSheet(selection, fundCode, asNumbers, progress));
     } catch (...) {
-        sheet.SetSheet(sheet::Sheet());   // no half template, nor the last report, on screen
+        ShowNoRows(sheet, selection, fundCode);
         throw;
     }
-    sheet::Sheet report = titled;   // a template is a few rows: the copy costs nothing
-    try {
-        WriteReportRows(report, selection, fundCode, asNumbers, progress);
-    } catch (...) {
-        sheet.SetSheet(std::move(titled));
-        throw;
-    }
-    sheet.SetSheet(std::move(report));
 }

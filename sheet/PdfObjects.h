@@ -1,18 +1,24 @@
 #pragma once
 // The objects of a PDF file as Qt writes it (one classic cross-reference table, no
 // incremental updates), to read an object and to replace stream objects: the file is
-// then put together again with its cross-reference table rebuilt for the new offsets.
+// then written again with its cross-reference table rebuilt for the new offsets.
+//
+// The file is read from a seekable device as needed, never held whole: a report of
+// thousands of pages is tens of megabytes, and only its table, the objects' heads and
+// the few replaced streams are ever in memory.
 #include <QByteArray>
 #include <QHash>
 #include <optional>
 #include <vector>
 
+class QIODevice;
+
 namespace sheet {
 
 class PdfObjects {
 public:
-    // Keeps a reference to `pdf`, which must outlive this.
-    explicit PdfObjects(const QByteArray& pdf);
+    // Reads from `pdf` (open for reading, seekable), which must outlive this.
+    explicit PdfObjects(QIODevice& pdf);
 
     // The file has a cross-reference table we read, and every object in use starts
     // where the table says.
@@ -26,18 +32,19 @@ public:
 
     struct Stream {
         QByteArray data;
-        qsizetype end = 0; // just past the object's "endobj"
+        qint64 end = 0; // just past the object's "endobj"
     };
     // A stream's data, when it is not encoded and its length stands in its dictionary
     // (as Qt writes its text maps).
     std::optional<Stream> plainStream(int number) const;
 
-    // Puts `data` in place of the stream, to take effect in assembled().
+    // Puts `data` in place of the stream, to take effect in writeAssembled().
     void replaceStream(int number, const Stream& old, const QByteArray& data);
     bool changed() const { return !m_edits.empty(); }
 
-    // The file with every replacement made and the cross-reference table rebuilt.
-    QByteArray assembled() const;
+    // Writes the file to `out` with every replacement made and the cross-reference
+    // table rebuilt; false when reading or writing fails.
+    bool writeAssembled(QIODevice& out) const;
 
 private:
     struct Entry {
@@ -46,17 +53,22 @@ private:
         QByteArray rest; // generation and kind, as written
     };
     struct Edit {
-        qsizetype from;
-        qsizetype to;
+        qint64 from;
+        qint64 to;
         QByteArray with;
     };
     bool readTable();
+    QByteArray read(qint64 at, qint64 size) const;
+    // Where `what` first occurs at or after `from`, or -1.
+    qint64 indexOf(const QByteArray& what, qint64 from) const;
+    bool copy(QIODevice& out, qint64 from, qint64 to) const;
 
-    const QByteArray& m_pdf;
+    QIODevice& m_pdf;
+    qint64 m_size = 0;
     bool m_readable = false;
-    qsizetype m_xrefAt = -1;
-    qsizetype m_trailerAt = -1;
-    qsizetype m_startxrefAt = -1;
+    qint64 m_xrefAt = -1;
+    qint64 m_trailerAt = -1;
+    qint64 m_startxrefAt = -1;
     std::vector<std::pair<int, int>> m_sections; // first object and count
     std::vector<Entry> m_entries;
     QHash<int, qint64> m_offsets;

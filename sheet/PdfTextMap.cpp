@@ -1,5 +1,6 @@
 #include "sheet/PdfTextMap.h"
 
+#include <QFileDevice>
 #include <QFontDatabase>
 #include <QHash>
 #include <QRawFont>
@@ -215,11 +216,27 @@ QByteArray remapRadicals(const QByteArray& cmap, const std::function<char32_t(ch
     return CMapRewrite(ideographOf)(cmap);
 }
 
-QByteArray mapIdeographs(const QByteArray& pdf, const QList<QFont>& fonts)
+namespace {
+
+bool copyWhole(QIODevice& from, QIODevice& to)
+{
+    if (!from.seek(0))
+        return false;
+    while (!from.atEnd()) {
+        const QByteArray piece = from.read(1 << 20);
+        if (piece.isEmpty() || to.write(piece) != piece.size())
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool mapIdeographs(QIODevice& pdf, QFileDevice& out, const QList<QFont>& fonts)
 {
     PdfObjects file(pdf);
     if (!file.isReadable())
-        return pdf;
+        return copyWhole(pdf, out);
     static const QRegularExpression type0(QStringLiteral("/Subtype\\s*/Type0"));
     static const QRegularExpression toUnicode(QStringLiteral("/ToUnicode\\s+(\\d+)\\s+\\d+\\s+R"));
     static const QRegularExpression baseFont(QStringLiteral("/BaseFont\\s*/([^\\s/<>\\[\\]()]+)"));
@@ -227,7 +244,10 @@ QByteArray mapIdeographs(const QByteArray& pdf, const QList<QFont>& fonts)
     bool facesKnown = false;
     QSet<int> mapsDone;
     for (auto it = file.offsets().cbegin(); it != file.offsets().cend(); ++it) {
-        const QString dict = QString::fromLatin1(file.head(it.key()));
+        const QByteArray head = file.head(it.key());
+        if (!head.contains("/Type0")) // most objects are pages and their drawings
+            continue;
+        const QString dict = QString::fromLatin1(head);
         const auto map = toUnicode.match(dict);
         const auto name = baseFont.match(dict);
         if (!type0.match(dict).hasMatch() || !map.hasMatch() || !name.hasMatch())
@@ -252,10 +272,13 @@ QByteArray mapIdeographs(const QByteArray& pdf, const QList<QFont>& fonts)
             file.replaceStream(mapObject, *cmap, remapped);
     }
     if (!file.changed())
-        return pdf;
-    const QByteArray out = file.assembled();
+        return copyWhole(pdf, out);
+    if (!file.writeAssembled(out) || !out.flush() || !out.seek(0))
+        return false;
     // A file that does not read back as it should is worse than look-alike characters.
-    return PdfObjects(out).isReadable() ? out : pdf;
+    if (PdfObjects(out).isReadable())
+        return out.seek(out.size());
+    return out.resize(0) && out.seek(0) && copyWhole(pdf, out);
 }
 
 } // namespace sheet::PdfTextMap

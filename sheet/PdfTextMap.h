@@ -10,18 +10,23 @@
 // mapIdeographs rewrites those maps once the writer is done: a radical whose glyph an
 // ideograph shares in the same face maps to that ideograph. The face is found by
 // its PostScript name among the fonts the painter used. The changed maps are written
-// back and the cross-reference table is rebuilt.
+// back and the cross-reference table is rebuilt, the file streamed through in pieces.
 #include <QByteArray>
 #include <QFont>
 #include <QList>
 #include <functional>
 
+class QFileDevice;
+class QIODevice;
+
 namespace sheet::PdfTextMap {
 
-// The PDF with its maps rewritten, or `pdf` itself when nothing needs to change or
-// the file is not laid out as Qt 6 writes it (a classic cross-reference table, text
-// maps not encoded). The tests find radicals again if a Qt release writes otherwise.
-QByteArray mapIdeographs(const QByteArray& pdf, const QList<QFont>& fonts);
+// Writes the PDF read from `pdf` (seekable) to `out` (open for reading and writing,
+// empty) with its maps rewritten, or as it is when nothing needs to change or the file
+// is not laid out as Qt 6 writes it (a classic cross-reference table, text maps not
+// encoded); false when reading or writing fails. Neither file is held in memory. The
+// tests find radicals again if a Qt release writes otherwise.
+bool mapIdeographs(QIODevice& pdf, QFileDevice& out, const QList<QFont>& fonts);
 
 // A ToUnicode map with every radical destination (U+2E80–U+2FDF) turned into
 // ideographOf(radical) where that is not 0; empty when no destination changes.

@@ -59,6 +59,8 @@ void Sheet::reset(int columns, int rows)
         throw SheetError(QStringLiteral("行数%1不能小于0").arg(rows));
     m_columns = columns;
     m_cells.assign(static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns), Cell());
+    m_numbers.clear();
+    m_numbersInUse = 0;
     m_rowHeights.assign(static_cast<std::size_t>(rows), DefaultRowHeight);
     m_columnWidths.assign(static_cast<std::size_t>(columns), DefaultColumnWidth);
     m_merges.clear();
@@ -81,7 +83,9 @@ void Sheet::setRowCount(int rows)
         return;
     const auto cols = static_cast<std::size_t>(m_columns);
     if (rows < old) {
+        dropNumbers(static_cast<std::size_t>(rows) * cols, static_cast<std::size_t>(old - rows) * cols);
         m_cells.resize(static_cast<std::size_t>(rows) * cols);
+        compactNumbers();
         m_rowHeights.resize(static_cast<std::size_t>(rows));
         std::erase_if(m_merges, [rows](const CellRange& m) { return m.firstRow > rows; });
         for (CellRange& m : m_merges)
@@ -101,7 +105,6 @@ void Sheet::setRowCount(int rows)
             pattern[c].format = m_cells[(static_cast<std::size_t>(old) - 1) * cols + c].format;
         height = m_rowHeights.back();
     }
-    // No exact reserve: rows are appended one at a time, and growth must stay amortised.
     for (int r = old; r < rows; ++r)
         m_cells.insert(m_cells.end(), pattern.begin(), pattern.end());
     m_rowHeights.resize(static_cast<std::size_t>(rows), height);
@@ -118,8 +121,10 @@ void Sheet::deleteRows(int firstRow, int count)
     checkRow(firstRow + count - 1);
     const int last = firstRow + count - 1;
     const auto cols = static_cast<std::size_t>(m_columns);
+    dropNumbers((static_cast<std::size_t>(firstRow) - 1) * cols, static_cast<std::size_t>(count) * cols);
     const auto begin = m_cells.begin() + static_cast<std::ptrdiff_t>((static_cast<std::size_t>(firstRow) - 1) * cols);
     m_cells.erase(begin, begin + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(count) * cols));
+    compactNumbers();
     m_rowHeights.erase(m_rowHeights.begin() + (firstRow - 1), m_rowHeights.begin() + last);
 
     auto shift = [&](int row) { return row > last ? row - count : row; };
@@ -160,13 +165,19 @@ void Sheet::setColumnCount(int columns)
     if (columns == m_columns)
         return;
     const auto rows = static_cast<std::size_t>(rowCount());
-    std::vector<Cell> cells(rows * static_cast<std::size_t>(columns));
+    std::deque<Cell> cells(rows * static_cast<std::size_t>(columns));
     const int keep = std::min(columns, m_columns);
-    for (std::size_t r = 0; r < rows; ++r)
-        for (int c = 0; c < keep; ++c)
-            cells[r * static_cast<std::size_t>(columns) + static_cast<std::size_t>(c)]
-                = m_cells[r * static_cast<std::size_t>(m_columns) + static_cast<std::size_t>(c)];
+    for (std::size_t r = 0; r < rows; ++r) {
+        for (int c = 0; c < m_columns; ++c) {
+            const Cell& old = m_cells[r * static_cast<std::size_t>(m_columns) + static_cast<std::size_t>(c)];
+            if (c < keep)
+                cells[r * static_cast<std::size_t>(columns) + static_cast<std::size_t>(c)] = old;
+            else
+                dropNumber(old);
+        }
+    }
     m_cells = std::move(cells);
+    compactNumbers();
     m_columnWidths.resize(static_cast<std::size_t>(columns), DefaultColumnWidth);
     std::erase_if(m_merges, [columns](const CellRange& m) { return m.firstCol > columns; });
     for (CellRange& m : m_merges)
@@ -212,13 +223,19 @@ Sheet::Cell& Sheet::cellRef(int col, int row)
 QString Sheet::text(int col, int row) const
 {
     const Cell& c = cell(col, row);
-    return c.kind == CellKind::Text ? m_texts.text(c.text) : QString();
+    return c.kind == CellKind::Text ? m_texts.text(c.value) : QString();
+}
+
+QStringView Sheet::textView(int col, int row) const
+{
+    const Cell& c = cell(col, row);
+    return c.kind == CellKind::Text ? m_texts.view(c.value) : QStringView();
 }
 
 double Sheet::number(int col, int row) const
 {
     const Cell& c = cell(col, row);
-    return c.kind == CellKind::Number ? c.number : 0.0;
+    return c.kind == CellKind::Number ? m_numbers[c.value] : 0.0;
 }
 
 QString Sheet::displayText(int col, int row) const
@@ -226,15 +243,15 @@ QString Sheet::displayText(int col, int row) const
     const Cell& c = cell(col, row);
     switch (c.kind) {
     case CellKind::Text:
-        return m_texts.text(c.text);
+        return m_texts.text(c.value);
     case CellKind::Number:
         switch (format(c.format).number) {
         case NumberFormat::Amount:
-            return amountText(c.number);
+            return amountText(m_numbers[c.value]);
         case NumberFormat::Integer:
-            return QString::number(std::llround(c.number));
+            return QString::number(std::llround(m_numbers[c.value]));
         case NumberFormat::General:
-            return generalText(c.number);
+            return generalText(m_numbers[c.value]);
         }
         break;
     case CellKind::Empty:
@@ -249,13 +266,15 @@ bool Sheet::isFigure(int col, int row) const
     if (c.kind == CellKind::Number)
         return true;
     return c.kind == CellKind::Text && format(c.format).number != NumberFormat::General
-        && readsAsNumber(m_texts.text(c.text));
+        && readsAsNumber(m_texts.text(c.value));
 }
 
 void Sheet::setText(int col, int row, const QString& text)
 {
     Cell& c = cellRef(col, row);
-    c.text = m_texts.intern(text);
+    const std::uint32_t id = m_texts.intern(text);
+    dropNumber(c);
+    c.value = id;
     c.kind = text.isEmpty() ? CellKind::Empty : CellKind::Text;
     touch();
 }
@@ -263,17 +282,56 @@ void Sheet::setText(int col, int row, const QString& text)
 void Sheet::setNumber(int col, int row, double value)
 {
     Cell& c = cellRef(col, row);
-    c.number = value;
-    c.kind = CellKind::Number;
+    if (c.kind == CellKind::Number) {
+        m_numbers[c.value] = value;
+    } else {
+        compactNumbers(); // c is no number yet, so its place cannot move
+        if (m_numbers.size() >= 0xFFFFFFFFu)
+            throw SheetError(QStringLiteral("表格的数值超过%1个").arg(0xFFFFFFFFu));
+        c.value = static_cast<std::uint32_t>(m_numbers.size());
+        c.kind = CellKind::Number;
+        m_numbers.push_back(value);
+        ++m_numbersInUse;
+    }
     touch();
 }
 
 void Sheet::clearValue(int col, int row)
 {
     Cell& c = cellRef(col, row);
-    c.number = 0;
+    dropNumber(c);
+    c.value = 0;
     c.kind = CellKind::Empty;
     touch();
+}
+
+void Sheet::dropNumber(const Cell& c)
+{
+    if (c.kind == CellKind::Number)
+        --m_numbersInUse;
+}
+
+void Sheet::dropNumbers(std::size_t firstCell, std::size_t count)
+{
+    for (std::size_t i = firstCell; i < firstCell + count; ++i)
+        dropNumber(m_cells[i]);
+}
+
+// Places fall free when a number cell gets a text or goes; once most of them are
+// free the numbers move together (the cost is paid once per freed place at most),
+// so a sheet rewritten many times stays its size.
+void Sheet::compactNumbers()
+{
+    if (m_numbers.size() <= 2 * m_numbersInUse + 4096)
+        return;
+    std::deque<double> kept;
+    for (Cell& c : m_cells) {
+        if (c.kind != CellKind::Number)
+            continue;
+        kept.push_back(m_numbers[c.value]);
+        c.value = static_cast<std::uint32_t>(kept.size() - 1);
+    }
+    m_numbers = std::move(kept);
 }
 
 int Sheet::addFormat(const CellFormat& format)
@@ -418,9 +476,22 @@ void Sheet::setHeadingRows(int first, int last)
     touch();
 }
 
+namespace {
+
+// A deque's elements and its map, close enough: the blocks are 512 bytes each.
+template <class T>
+std::size_t dequeBytes(const std::deque<T>& d)
+{
+    const std::size_t perBlock = std::max<std::size_t>(1, 512 / sizeof(T));
+    const std::size_t blocks = d.size() / perBlock + 1;
+    return blocks * (512 + sizeof(void*));
+}
+
+} // namespace
+
 std::size_t Sheet::memoryUsage() const
 {
-    return sizeof(*this) + m_cells.capacity() * sizeof(Cell) + m_rowHeights.capacity() * sizeof(std::uint16_t)
+    return sizeof(*this) + dequeBytes(m_cells) + dequeBytes(m_numbers) + m_rowHeights.capacity() * sizeof(std::uint16_t)
         + m_columnWidths.capacity() * sizeof(std::uint16_t) + m_merges.capacity() * sizeof(CellRange)
         + m_formats.capacity() * sizeof(CellFormat) * 3 + m_fonts.capacity() * sizeof(FontSpec)
         + m_texts.memoryUsage();

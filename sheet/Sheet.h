@@ -4,14 +4,18 @@
 // and column widths in sheet units (pixels at 96 per inch; width 0 hides a column),
 // merged ranges, the page set-up and a read-only flag.
 //
-// Storage is compact: a cell is 16 bytes (its value and a format index); texts live in
-// a pool, formats and fonts in small tables, so a 50,000 × 18 sheet needs some 15 MB.
+// Storage is compact: a cell is 8 bytes (a text id or the place of its number, and a
+// format index); numbers live beside the cells, texts in a pool, formats and fonts in
+// small tables. Cells and numbers are kept in blocks rather than one array, so a sheet
+// that grows row by row never holds twice its size nor copies itself: a 50,000 × 18
+// sheet of short texts needs some 12 MB.
 //
 // Every change checks its address first and throws SheetError naming the cell or
 // row, so a failed call leaves the sheet as it was.
 #include <QHash>
 #include <QString>
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 #include "sheet/SheetTypes.h"
@@ -48,6 +52,8 @@ public:
     // Values.
     CellKind kind(int col, int row) const { return cell(col, row).kind; }
     QString text(int col, int row) const;
+    // The same without a copy: valid until the sheet next changes.
+    QStringView textView(int col, int row) const;
     double number(int col, int row) const;
     QString displayText(int col, int row) const; // what a page shows for the cell
     // Whether the cell shows a number: a number cell, or a text in a number format that
@@ -112,23 +118,26 @@ public:
 
 private:
     struct Cell {
-        union {
-            double number;
-            std::uint32_t text;
-        };
+        std::uint32_t value = 0; // the text's id, or the number's place in m_numbers
         std::uint16_t format = 0;
         CellKind kind = CellKind::Empty;
-        Cell() : number(0) {}
     };
-    static_assert(sizeof(Cell) == 16, "cells stay small");
+    static_assert(sizeof(Cell) == 8, "cells stay small");
 
     const Cell& cell(int col, int row) const;
     Cell& cellRef(int col, int row);
     void touch();
     void modifyFormat(int col, int row, void (*change)(CellFormat&, int), int value);
+    // The cells no longer hold their numbers: their places in m_numbers fall free
+    // (compactNumbers, once the cells are gone, may then move the numbers together).
+    void dropNumber(const Cell& c);
+    void dropNumbers(std::size_t firstCell, std::size_t count);
+    void compactNumbers();
 
     int m_columns = 0;
-    std::vector<Cell> m_cells; // row-major, rowCount × columnCount
+    std::deque<Cell> m_cells; // row-major, rowCount × columnCount
+    std::deque<double> m_numbers; // the number cells' values, some places unused
+    std::size_t m_numbersInUse = 0;
     std::vector<std::uint16_t> m_rowHeights;
     std::vector<std::uint16_t> m_columnWidths;
     std::vector<CellRange> m_merges;

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <map>
+#include <tuple>
 
 #include "sheet/CellFit.h"
 #include "sheet/PageText.h"
@@ -17,6 +19,90 @@ FontSpec footerFont()
     FontSpec font;
     font.pointSize = 9;
     return font;
+}
+
+// The borders of a band, collected before they are drawn: an edge two cells share is
+// drawn once, and edges of one weight along one line join into one stroke. A printed
+// page of a report then holds a few dozen strokes rather than four per cell, which
+// keeps the PDF small and quick to write, and looks the same (lines of one weight
+// that meet or overlap cover what their parts covered, square caps included).
+class BorderLines {
+public:
+    void add(const QLineF& line, BorderLine weight)
+    {
+        const bool vertical = line.x1() == line.x2();
+        const double across = vertical ? line.x1() : line.y1();
+        const double from = vertical ? line.y1() : line.x1();
+        const double to = vertical ? line.y2() : line.x2();
+        m_segments[{static_cast<int>(weight), vertical, across}].push_back({std::min(from, to), std::max(from, to)});
+    }
+
+    void draw(QPainter& painter, bool screen)
+    {
+        int penWeight = 0;
+        std::vector<QLineF> lines;
+        for (auto& [key, segments] : m_segments) {
+            const auto [weight, vertical, across] = key;
+            if (weight != penWeight) {
+                flush(painter, lines);
+                painter.setPen(pen(weight, screen));
+                penWeight = weight;
+            }
+            std::sort(segments.begin(), segments.end());
+            auto run = segments.front();
+            for (const auto& s : segments) {
+                if (s.first > run.second) {
+                    lines.push_back(line(vertical, across, run));
+                    run = s;
+                }
+                run.second = std::max(run.second, s.second);
+            }
+            lines.push_back(line(vertical, across, run));
+        }
+        flush(painter, lines);
+    }
+
+private:
+    using Segment = std::pair<double, double>;
+
+    static QLineF line(bool vertical, double across, const Segment& s)
+    {
+        return vertical ? QLineF(across, s.first, across, s.second) : QLineF(s.first, across, s.second, across);
+    }
+
+    static QPen pen(int weight, bool screen)
+    {
+        QPen pen(Qt::black);
+        if (screen) {
+            pen.setWidth(weight);
+            pen.setCosmetic(true);
+        } else {
+            pen.setWidthF(0.75 * weight);
+        }
+        return pen;
+    }
+
+    static void flush(QPainter& painter, std::vector<QLineF>& lines)
+    {
+        if (!lines.empty())
+            painter.drawLines(lines.data(), static_cast<int>(lines.size()));
+        lines.clear();
+    }
+
+    std::map<std::tuple<int, bool, double>, std::vector<Segment>> m_segments; // weight, vertical, position across
+};
+
+void addCellBorders(BorderLines& borders, const QRectF& rect, const CellFormat& format)
+{
+    const QLineF edges[4] = {
+        QLineF(rect.topLeft(), rect.bottomLeft()),
+        QLineF(rect.topLeft(), rect.topRight()),
+        QLineF(rect.topRight(), rect.bottomRight()),
+        QLineF(rect.bottomLeft(), rect.bottomRight()),
+    };
+    for (int side = 0; side < 4; ++side)
+        if (format.border[side] != BorderLine::None)
+            borders.add(edges[side], format.border[side]);
 }
 
 } // namespace
@@ -80,19 +166,21 @@ double SheetPainter::paintBand(QPainter& painter, const RowBand& band, int first
         if (rect.width() > 0 && rect.height() > 0)
             paintCellContent(painter, rect, m->firstCol, m->firstRow);
     }
+    BorderLines borders;
     for (int r = band.firstRow; r <= band.lastRow; ++r) {
         if (spanY(r).size <= 0)
             continue;
         for (int c = firstCol; c <= lastCol; ++c)
             if (spanX(c).size > 0 && !inMerge(c, r))
-                paintCellBorders(painter, QRectF(spanX(c).pos, spanY(r).pos, spanX(c).size, spanY(r).size),
-                                 m_sheet.cellFormat(c, r));
+                addCellBorders(borders, QRectF(spanX(c).pos, spanY(r).pos, spanX(c).size, spanY(r).size),
+                               m_sheet.cellFormat(c, r));
     }
     for (const CellRange* m : merges) {
         const QRectF rect = mergeRect(*m);
         if (rect.width() > 0 && rect.height() > 0)
-            paintCellBorders(painter, rect, m_sheet.cellFormat(m->firstCol, m->firstRow));
+            addCellBorders(borders, rect, m_sheet.cellFormat(m->firstCol, m->firstRow));
     }
+    borders.draw(painter, m_options.screen);
     return y - origin.y();
 }
 
@@ -129,31 +217,6 @@ void SheetPainter::paintCellContent(QPainter& painter, const QRectF& rect, int c
     painter.scale(fit.scale, fit.scale);
     painter.drawText(QRectF(0, 0, textRect.width() / fit.scale, textRect.height() / fit.scale), flags, fit.text);
     painter.restore();
-}
-
-void SheetPainter::paintCellBorders(QPainter& painter, const QRectF& rect, const CellFormat& format)
-{
-    const QLineF edges[4] = {
-        QLineF(rect.topLeft(), rect.bottomLeft()),
-        QLineF(rect.topLeft(), rect.topRight()),
-        QLineF(rect.topRight(), rect.bottomRight()),
-        QLineF(rect.bottomLeft(), rect.bottomRight()),
-    };
-    for (int side = 0; side < 4; ++side) {
-        const BorderLine line = format.border[side];
-        if (line == BorderLine::None)
-            continue;
-        const int weight = static_cast<int>(line);
-        QPen pen(Qt::black);
-        if (m_options.screen) {
-            pen.setWidth(weight);
-            pen.setCosmetic(true);
-        } else {
-            pen.setWidthF(0.75 * weight);
-        }
-        painter.setPen(pen);
-        painter.drawLine(edges[side]);
-    }
 }
 
 void SheetPainter::paintPage(QPainter& painter, const Paginator& pages, int index, const QRectF& target,

@@ -50,7 +50,6 @@ private:
         double size;
     };
     void paintCellContent(QPainter& painter, const QRectF& rect, int col, int row);
-    void paintCellBorders(QPainter& painter, const QRectF& rect, const CellFormat& format);
     void paintFooter(QPainter& painter, const QRectF& area, int number, int count);
     std::vector<const CellRange*> mergesIn(const RowBand& band, int firstCol, int lastCol) const;
 

@@ -1,6 +1,7 @@
 #include "sheet/SheetPrinter.h"
 
-#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
@@ -8,11 +9,12 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QScopeGuard>
 
 #include "sheet/PdfTextMap.h"
 #include "sheet/SheetFonts.h"
 #include "sheet/SheetPainter.h"
-#include "sheet/StagedFile.h"
+#include "files/StagedFile.h"
 
 namespace sheet {
 
@@ -26,16 +28,19 @@ void applyLayout(QPrinter& printer, const PageSetup& setup)
     printer.setDocName(QStringLiteral("report"));
 }
 
-// The PDF is made in memory, its text mapped to the ideographs drawn (PdfTextMap),
-// and then written through StagedFile, whose writes are checked (the PDF writer does
-// not report a full disk), whose new files get the user's default permissions and
-// which never writes through a link planted at the name.
-bool writePdf(const Sheet& sheet, const QString& path, const QPageLayout& layout, int resolution, QString* error)
+bool failWith(QString* error, const QString& message)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
+    if (error)
+        *error = message;
+    return false;
+}
+
+// Qt's PDF of the sheet, painted page by page into `file`. The PDF writer does not
+// report a full disk: the file's own error does.
+bool paintPdf(const Sheet& sheet, QFile& file, const QPageLayout& layout, int resolution, QString* error)
+{
     {
-        QPdfWriter writer(&buffer);
+        QPdfWriter writer(&file);
         writer.setResolution(resolution);
         writer.setPageLayout(layout);
         writer.setCreator(QStringLiteral("Tallyleaf"));
@@ -43,7 +48,40 @@ bool writePdf(const Sheet& sheet, const QString& path, const QPageLayout& layout
         if (!SheetPrinter(sheet).render(writer, writer.resolution(), error))
             return false;
     }
-    return StagedFile::writeAll(path, PdfTextMap::mapIdeographs(buffer.data(), SheetPainter::fonts(sheet)), error);
+    if (!file.flush() || file.error() != QFileDevice::NoError)
+        return failWith(error, QStringLiteral("写入文件“%1”失败：%2").arg(file.fileName(), file.errorString()));
+    return true;
+}
+
+// The PDF is painted into a file beside the staged one, in StagedFile's private folder,
+// its text then mapped to the ideographs drawn (PdfTextMap) on the way to the staged
+// file. Neither is held in memory, whatever the page count. StagedFile checks the
+// target, gives a new file the user's default permissions and never writes through a
+// link planted at the name.
+bool writePdf(const Sheet& sheet, const QString& path, const QPageLayout& layout, int resolution, QString* error)
+{
+    StagedFile staged(path);
+    if (!staged.prepare(error))
+        return false;
+    {
+        QFile painted(QFileInfo(staged.stagingPath()).absolutePath() + QStringLiteral("/painted.pdf"));
+        QFile mapped(staged.stagingPath());
+        const auto removePainted = qScopeGuard([&] { painted.remove(); });
+        if (!painted.open(QIODevice::ReadWrite | QIODevice::NewOnly))
+            return failWith(error, QStringLiteral("无法创建文件“%1”：%2").arg(path, painted.errorString()));
+        if (!paintPdf(sheet, painted, layout, resolution, error))
+            return false;
+        painted.close();
+        if (!painted.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            return failWith(error, QStringLiteral("无法读取文件“%1”：%2").arg(painted.fileName(), painted.errorString()));
+        if (!mapped.open(QIODevice::ReadWrite | QIODevice::NewOnly))
+            return failWith(error, QStringLiteral("无法创建文件“%1”：%2").arg(path, mapped.errorString()));
+        const bool written = PdfTextMap::mapIdeographs(painted, mapped, SheetPainter::fonts(sheet));
+        mapped.close();
+        if (!written || mapped.error() != QFileDevice::NoError)
+            return failWith(error, QStringLiteral("写入文件“%1”失败：%2").arg(path, mapped.errorString()));
+    }
+    return staged.commit(error);
 }
 
 // Printing to a PDF file makes the same file as the headless PDF, never the printer's

@@ -112,6 +112,29 @@ std::pair<int, int> SheetView::visibleRows()
     return {first, last};
 }
 
+QVariantList SheetView::cellsInSight()
+{
+    QVariantList cells;
+    if (!m_sheet)
+        return cells;
+    const QRect sight = viewport()->rect();
+    const auto addRow = [&](int row) {
+        for (int col = 1; col <= m_sheet->columnCount(); ++col) {
+            const QString text = m_sheet->displayText(col, row);
+            const QRect r = cellRect(col, row);
+            if (!text.isEmpty() && r.intersects(sight))
+                cells.append(QVariantMap{{"col", col}, {"row", row}, {"text", text}, {"rect", r}});
+        }
+    };
+    // The frozen heading rows stay in sight above the scrolling ones.
+    for (int row = 1; row <= frozenRows(); ++row)
+        addRow(row);
+    const auto [first, last] = visibleRows();
+    for (int row = first; row >= 1 && row <= last; ++row)
+        addRow(row);
+    return cells;
+}
+
 void SheetView::paintEvent(QPaintEvent*)
 {
     ensureLayout();

@@ -8,6 +8,7 @@
 // cell's text.
 #include <QAbstractScrollArea>
 #include <QPointer>
+#include <QVariantList>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -45,6 +46,12 @@ public:
     void scrollToRow(int row);
     // The first and last scrolling row in sight, below the frozen rows (0, −1 when none).
     std::pair<int, int> visibleRows();
+    // The cells in sight that show text (the frozen heading rows, then the scrolling rows),
+    // as a person reads them: one map per cell,
+    // {col, row, text, rect} with the rectangle in viewport coordinates. Invokable by name,
+    // so that a tool of another module (the host's widget inspector) reads it without a copy
+    // of the sheet engine of its own.
+    Q_INVOKABLE QVariantList cellsInSight();
     // The rows held at the top: the sheet's frozen rows, unless they would take more
     // than half the view (the rows below could then hardly be seen).
     int frozenRows();

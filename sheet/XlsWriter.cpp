@@ -9,7 +9,7 @@
 #include "sheet/LittleEndian.h"
 #include "sheet/PageText.h"
 #include "sheet/SheetError.h"
-#include "sheet/StagedFile.h"
+#include "files/StagedFile.h"
 
 namespace sheet {
 
@@ -349,7 +349,6 @@ private:
     void worksheet(QByteArray& out)
     {
         bof(out, 0x0010);
-        const PageSetup& p = m_sheet.pageSetup();
         QByteArray d;
         le::u16(d, 0);
         le::u16(d, twipsOfPixels(Sheet::DefaultRowHeight));
@@ -357,8 +356,21 @@ private:
         d.clear();
         le::u16(d, 0x05C1); // WSBOOL: fit to one page wide
         record(out, 0x0081, d);
+        pageSetup(out);
+        columns(out);
+        dimensions(out);
+        rowBlocks(out);
+        window(out);
+        merges(out);
+        record(out, 0x000A, {});
+    }
+
+    // Header and footer, centring, margins and paper: one page wide, as tall as needed.
+    void pageSetup(QByteArray& out)
+    {
+        const PageSetup& p = m_sheet.pageSetup();
         record(out, 0x0014, {}); // HEADER: none
-        d.clear();
+        QByteArray d;
         const QString footer = PageText::excelFooter(p.textLeft, p.textMiddle, p.textRight).left(255);
         if (!footer.isEmpty()) {
             le::u16(d, static_cast<unsigned>(footer.size()));
@@ -391,27 +403,41 @@ private:
         le::f64(d, std::max(0.2, p.marginBottomMm / 25.4 - 0.25));
         le::u16(d, 1);
         record(out, 0x00A1, d); // SETUP
-        d.clear();
+    }
+
+    // One COLINFO per column: its width, hidden when 0.
+    void columns(QByteArray& out)
+    {
+        QByteArray d;
         le::u16(d, 8);
         record(out, 0x0055, d); // DEFCOLWIDTH
         for (int c = 1; c <= m_sheet.columnCount(); ++c) {
             d.clear();
             const int w = m_sheet.columnWidth(c);
-            le::u16(d, static_cast<unsigned>(c - 1));
-            le::u16(d, static_cast<unsigned>(c - 1));
+            le::u16(d, static_cast<unsigned>(c - 1)); // first column
+            le::u16(d, static_cast<unsigned>(c - 1)); // last column
             le::u16(d, columnWidthUnits(w));
             le::u16(d, 15);
             le::u16(d, w == 0 ? 0x0001 : 0x0000); // hidden
             le::u16(d, 0);
             record(out, 0x007D, d); // COLINFO
         }
-        d.clear();
+    }
+
+    void dimensions(QByteArray& out)
+    {
+        QByteArray d;
         le::u32(d, 0);
-        le::u32(d, static_cast<std::uint32_t>(m_sheet.rowCount()));
+        le::u32(d, static_cast<std::uint32_t>(m_sheet.rowCount())); // one past the last row
         le::u16(d, 0);
-        le::u16(d, static_cast<unsigned>(m_sheet.columnCount()));
+        le::u16(d, static_cast<unsigned>(m_sheet.columnCount())); // one past the last column
         le::u16(d, 0);
         record(out, 0x0200, d); // DIMENSIONS
+    }
+
+    // Rows in blocks of 32: their ROW records, then their cells.
+    void rowBlocks(QByteArray& out)
+    {
         for (int first = 1; first <= m_sheet.rowCount(); first += 32) {
             const int last = std::min(m_sheet.rowCount(), first + 31);
             for (int r = first; r <= last; ++r)
@@ -419,9 +445,6 @@ private:
             for (int r = first; r <= last; ++r)
                 cells(out, r);
         }
-        window(out);
-        merges(out);
-        record(out, 0x000A, {});
     }
 
     // WINDOW2, and a PANE that holds the frozen rows at the top (no split line).
@@ -514,12 +537,15 @@ private:
 
 } // namespace
 
+QString XlsWriter::tooManyRows(qint64 rows)
+{
+    return QStringLiteral("报表有%1行，超过Excel 97-2003工作簿（.xls）最多%2行的限制，请导出为.xlsx文件").arg(rows).arg(MaxRows);
+}
+
 QByteArray XlsWriter::build(const Sheet& sheet, const QString& sheetName)
 {
-    if (sheet.rowCount() > MaxRows)
-        throw SheetError(QStringLiteral("报表有%1行，超过Excel 97-2003工作簿（.xls）最多%2行的限制，请导出为.xlsx文件")
-                             .arg(sheet.rowCount())
-                             .arg(MaxRows));
+    if (!fits(sheet.rowCount()))
+        throw SheetError(tooManyRows(sheet.rowCount()));
     return CompoundFile::build(QStringLiteral("Workbook"), BiffBuilder(sheet, sheetName.left(31)).build());
 }
 

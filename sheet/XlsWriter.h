@@ -16,6 +16,10 @@ class XlsWriter {
 public:
     static constexpr int MaxRows = 65536;
 
+    static bool fits(qint64 rows) { return rows <= MaxRows; }
+    // Why a sheet of `rows` rows cannot be written, and what to do instead.
+    static QString tooManyRows(qint64 rows);
+
     // The whole file in memory; throws SheetError when the sheet does not fit the
     // format (more than MaxRows rows).
     static QByteArray build(const Sheet& sheet, const QString& sheetName = QStringLiteral("Sheet1"));

@@ -1,7 +1,9 @@
 #include "trees/untDynamicTree.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <memory>
+#include <optional>
 
 #include "platform/ADODB.h"
 #include "platform/FormResource.h"
@@ -48,7 +50,52 @@ QString ErrorText(std::exception_ptr error)
     }
 }
 
+// A synchronous load adds many nodes with nothing painted in between: the view hands
+// them to its widget together when the load ends (see TTreeNodes::BeginUpdate), or
+// earlier when the load selects or opens a node.
+class TViewUpdate {
+public:
+    explicit TViewUpdate(TCustomTreeView* view) : FView(view)
+    {
+        if (FView)
+            FView->Items()->BeginUpdate();
+    }
+    ~TViewUpdate()
+    {
+        if (FView)   // a handler may have freed the view meanwhile
+            FView->Items()->EndUpdate();
+    }
+    TViewUpdate(const TViewUpdate&) = delete;
+    TViewUpdate& operator=(const TViewUpdate&) = delete;
+
+private:
+    QPointer<TCustomTreeView> FView;
+};
+
 } // namespace
+
+// Keeps the rows read ahead while the outermost synchronous LoadAll load runs, and lets
+// them go with it; a new build starts afresh.
+class TDynamicTree::TPrefetchScope {
+public:
+    explicit TPrefetchScope(TDynamicTree& tree) : FTree(tree)
+    {
+        if (FTree.FPrefetchDepth++ == 0 || FTree.FPrefetchBuild != FTree.FBuild) {
+            FTree.FPrefetch.Clear();
+            FTree.FPrefetchBuild = FTree.FBuild;
+        }
+    }
+    ~TPrefetchScope()
+    {
+        if (--FTree.FPrefetchDepth == 0)
+            FTree.FPrefetch.Clear();
+    }
+    TPrefetchScope(const TPrefetchScope&) = delete;
+    TPrefetchScope& operator=(const TPrefetchScope&) = delete;
+
+private:
+    TDynamicTree& FTree;
+};
 
 // --- TNodeItem ----------------------------------------------------------------------
 
@@ -163,6 +210,14 @@ void TDynamicTree::SetLoadAll(bool value)
     FLoadAll = value;
     if (!value)
         return;
+    // On the user-interface thread the waiting levels are read together.
+    std::optional<TPrefetchScope> scope;
+    if (FSyncDataLoad) {
+        scope.emplace(*this);
+        for (TNodeItem* dummy : std::as_const(FDummyNodes))
+            if (auto* parent = static_cast<TNodeItem*>(dummy->Parent()); parent && parent->ItemInfo())
+                FPrefetch.Queue(parent->ItemInfo()->Id);
+    }
     while (!FDummyNodes.isEmpty()) {
         TNodeItem* dummy = FDummyNodes.first();
         auto* parent = static_cast<TNodeItem*>(dummy->Parent());
@@ -270,6 +325,8 @@ void TDynamicTree::DetachThreads()
 
 TItemInfo* TDynamicTree::CreateItemInfo(TItemInfoClass cls)
 {
+    if (cls == &TItemInfo::staticMetaObject)
+        return new TItemInfo;   // the usual record, without a look-up by meta-object
     const QString name = ClassNameOf(cls);
     if (!cls || !ClassInheritsFrom(cls, &TItemInfo::staticMetaObject))
         throw TExceptDynamicTree(Format(SBadItemInfoClass, name));
@@ -285,6 +342,7 @@ TItemInfo* TDynamicTree::CreateItemInfo(TItemInfoClass cls)
 void TDynamicTree::BuildTree()
 {
     FTreeView->Items()->Clear();
+    const TViewUpdate update(FTreeView);
     const quint64 build = ++FBuild;
     FLastLoadError.clear();
     auto top = std::make_unique<TNodeItem>();
@@ -331,12 +389,36 @@ QString TDynamicTree::ChildrenStatement(const QString& Id) const
     return sql;
 }
 
+QString TDynamicTree::LevelStatement(const QStringList& Ids) const
+{
+    if (Ids.size() == 1)
+        return ChildrenStatement(Ids.first());
+    QStringList quoted;
+    quoted.reserve(Ids.size());
+    for (const QString& id : Ids)
+        quoted << QStringLiteral("'") + SqlEscape(id) + QStringLiteral("'");
+    QString sql = QStringLiteral("select a.* from (") + Trim(SqlTableText()) + QStringLiteral(") a where a.")
+                  + Trim(FFieldPid) + QStringLiteral(" in (") + quoted.join(QLatin1Char(',')) + QStringLiteral(")");
+    const QString orderBy = Trim(FFieldOrderBy);
+    if (!orderBy.isEmpty())
+        sql += QStringLiteral(" Order by a.") + orderBy;
+    return sql;
+}
+
 void TDynamicTree::LoadChildren(TNodeItem* node)
 {
     if (!CanLoad() || !node || !node->ItemInfo())
         return;
     if (node->HasChildren())
         node->DeleteChildren();
+    std::optional<TViewUpdate> update;
+    if (FSyncDataLoad)
+        update.emplace(FTreeView);
+    if (FLoadAll && FSyncDataLoad) {
+        node->ChildrenLoaded = true;
+        LoadLevelPrefetched(node);
+        return;
+    }
     const QString sql = ChildrenStatement(node->ItemInfo()->Id);
     auto* query = new TADOQuery(nullptr);
     query->SetConnection(FAdoConn);
@@ -364,6 +446,63 @@ void TDynamicTree::LoadLevelNow(TNodeItem* node, TADOQuery* query)
         AddNodeFromFields(node, nullptr, query->Fields());
         query->Next();
     }
+}
+
+void TDynamicTree::LoadLevelPrefetched(TNodeItem* node)
+{
+    TPrefetchScope scope(*this);
+    const QString id = node->ItemInfo()->Id;
+    TLevelPrefetch::TRows rows;
+    if (!FPrefetch.Take(id, rows)) {
+        ReadLevel(id);
+        FPrefetch.Take(id, rows);
+    }
+    const quint64 build = FBuild;
+    for (int recNo : std::as_const(rows.RecNos)) {
+        if (!StillLoading(build))
+            break;
+        // Deeper levels may read the same query meanwhile: the row is set each time.
+        rows.Query->SetRecNo(recNo);
+        AddNodeFromFields(node, nullptr, rows.Query->Fields());
+    }
+}
+
+// Reads the children of `id`, with those of the nodes that wait for theirs. A statement
+// of several ids that fails is not reported: the node reads its own statement, whose
+// error goes on as it always did.
+void TDynamicTree::ReadLevel(const QString& id)
+{
+    const QStringList batch = FPrefetch.NextBatch(id);
+    if (batch.size() == 1) {
+        ReadStatement(batch);
+        return;
+    }
+    try {
+        ReadStatement(batch);
+        return;
+    } catch (...) {
+        FPrefetch.StopBatching();
+    }
+    ReadStatement({id});
+}
+
+void TDynamicTree::ReadStatement(const QStringList& ids)
+{
+    const QString sql = LevelStatement(ids);
+    std::shared_ptr<TADOQuery> query(new TADOQuery(nullptr), [](TADOQuery* q) {
+        q->Close();
+        q->Free();
+    });
+    query->SetConnection(FAdoConn);
+    query->SetSQLText(sql);
+    OnLevelQuery(this, sql);
+    query->Open();
+    const TLevelPrefetch::TColumns columns{FFieldId, Trim(FFieldPid), FFieldIsLeaf, FValueIsLeaf};
+    if (FPrefetch.File(query, ids, columns))
+        return;
+    // A parent column that does not read as the ids: node by node from here on.
+    FPrefetch.StopBatching();
+    ReadStatement({ids.first()});
 }
 
 void TDynamicTree::LoadLevelInBackground(TNodeItem* node, TADOQuery* query)
@@ -400,11 +539,11 @@ void TDynamicTree::AddNodeFromFields(TNodeItem* parent, TQueryThread* thread, TF
 
     TNodeItem* attached = nullptr;
     try {
-        FillRecord(node.get(), info, fields);
+        const QString text = FillRecord(node.get(), info, fields);
         if (!CanLoad())
             return;
         attached = node.release();
-        FTreeView->Items()->AddNode(attached, parent, attached->Text(), info, naAddChild);
+        FTreeView->Items()->AddNode(attached, parent, text, info, naAddChild);
         if (parent->ExpandAfterLoad) {
             parent->ExpandAfterLoad = false;
             parent->SetExpanded(true);
@@ -423,19 +562,46 @@ void TDynamicTree::AddNodeFromFields(TNodeItem* parent, TQueryThread* thread, TF
     }
 }
 
-void TDynamicTree::FillRecord(TNodeItem* node, TItemInfo* info, TFields* fields) const
+QString TDynamicTree::FillRecord(TNodeItem* node, TItemInfo* info, TFields* fields) const
 {
     info->Kind = ikDataNode;
     info->Node = node;
     // Column names as stored, untrimmed.
-    info->Id = fields->FieldByName(FFieldId)->AsString();
-    info->Pid = fields->FieldByName(FFieldPid)->AsString();
-    info->Caption = fields->FieldByName(FFieldCaption)->AsString();
-    info->IsLeaf = fields->FieldByName(FFieldIsLeaf)->AsString() == FValueIsLeaf;
-    if (Trim(node->Text()).isEmpty()) {
-        node->SetText(!FFieldText.isEmpty() ? fields->FieldByName(FFieldText)->AsString()
-                                            : info->Caption + QLatin1Char('(') + info->Id + QLatin1Char(')'));
+    info->Id = RowField(fields, rcId, FFieldId)->AsString();
+    info->Pid = RowField(fields, rcPid, FFieldPid)->AsString();
+    info->Caption = RowField(fields, rcCaption, FFieldCaption)->AsString();
+    info->IsLeaf = RowField(fields, rcIsLeaf, FFieldIsLeaf)->AsString() == FValueIsLeaf;
+    QString text = node->Text();   // a text that OnBeforAddNode set stays
+    if (Trim(text).isEmpty()) {
+        text = !FFieldText.isEmpty() ? RowField(fields, rcText, FFieldText)->AsString()
+                                     : info->Caption + QLatin1Char('(') + info->Id + QLatin1Char(')');
     }
+    return text;
+}
+
+TField* TDynamicTree::RowField(TFields* fields, TRowColumn column, const QString& name) const
+{
+    const quint64 generation = fields->Generation();
+    auto isFor = [&](const TRowFields& entry) { return entry.Fields == fields && entry.Generation == generation; };
+    if (!isFor(FRowFields[FRowFieldsLast])) {
+        int found = 0;
+        while (found < RowFieldsKept && !isFor(FRowFields[found]))
+            ++found;
+        if (found == RowFieldsKept) {
+            found = (FRowFieldsLast + 1) % RowFieldsKept;
+            FRowFields[found] = TRowFields();
+            FRowFields[found].Fields = fields;
+            FRowFields[found].Generation = generation;
+        }
+        FRowFieldsLast = found;
+    }
+    TRowFields& known = FRowFields[FRowFieldsLast];
+    if (!known.Known[column] || known.Names[column] != name) {
+        known.Names[column] = name;
+        known.Found[column] = fields->FindField(name);
+        known.Known[column] = true;
+    }
+    return known.Found[column] ? known.Found[column] : fields->FieldByName(name);   // raises naming it
 }
 
 // A leaf never loads; with LoadAll the children load now, depth first; otherwise a
@@ -527,8 +693,10 @@ void TDynamicTree::ExpandTitleNode()
 TNodeItem* TDynamicTree::FindFirstLeaf() const
 {
     TTreeNode* node = FTreeView->Items()->GetFirstNode();
-    while (node && node->getFirstChild())
-        node = node->getFirstChild();
+    if (!node)
+        return nullptr;
+    while (TTreeNode* child = node->getFirstChild())
+        node = child;
     return dynamic_cast<TNodeItem*>(node);
 }
 

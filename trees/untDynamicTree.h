@@ -5,11 +5,17 @@
 // Each row of the row source (SqlTable) has an id, a parent id, a leaf flag, a caption
 // and a display text column. The tree puts the top node into the view, lists the rows
 // whose parent id is the top node's id, and goes on downwards: all levels at once
-// (LoadAll) or one level when the user first opens a node. Each level is one statement
+// (LoadAll) or one level when the user first opens a node. A level is one statement
 // around the row source:
 //     select a.* from (<SqlTable>) a where a.<FieldPid>='<id>'[ Order by a.<FieldOrderBy>]
 // A level loads on the user-interface thread (SyncDataLoad) or is opened by a
 // TQueryThread whose rows are added back on the user-interface thread.
+//
+// LoadAll on the user-interface thread reads the children of many nodes with one
+// statement ("a.<FieldPid> in (...)", see untLevelPrefetch.h), so a tree of thousands
+// of nodes costs a statement per level, not per node. The nodes, their order and the
+// events are those of one statement per node: the nodes are still added depth first,
+// one row at a time, with the fields of their own row.
 //
 // Every node the tree makes is a TNodeItem that owns a TItemInfo record (its node
 // data). A node whose children are not loaded yet carries one dummy child "【】", so
@@ -39,6 +45,7 @@
 #include "platform/ADODB.h"
 #include "platform/Classes.h"
 #include "platform/TreeView.h"
+#include "trees/untLevelPrefetch.h"
 
 class TNodeItem;
 class TQueryThread;
@@ -153,6 +160,9 @@ public:
 
     // The statement that lists the children of the node with id `Id`.
     QString ChildrenStatement(const QString& Id) const;
+    // The statement that lists the children of every node of `Ids` (for one id, the
+    // statement above).
+    QString LevelStatement(const QStringList& Ids) const;
     // The text of the last error that a load swallowed; empty after a clean build.
     QString LastLoadError() const { return FLastLoadError; }
     // Dummy nodes in the view and background levels still pending.
@@ -179,10 +189,17 @@ private:
     void LoadChildren(TNodeItem* node);
     void LoadLevelNow(TNodeItem* node, TADOQuery* query);
     void LoadLevelInBackground(TNodeItem* node, TADOQuery* query);
+    void LoadLevelPrefetched(TNodeItem* node);
+    void ReadLevel(const QString& id);
+    void ReadStatement(const QStringList& ids);
     // parent: the parent of a synchronous load's row; thread: the thread of a
     // background row (whose Node is the parent).
     void AddNodeFromFields(TNodeItem* parent, TQueryThread* thread, TFields* fields);
-    void FillRecord(TNodeItem* node, TItemInfo* info, TFields* fields) const;
+    // Fills the record of a data row; answers the node's text.
+    QString FillRecord(TNodeItem* node, TItemInfo* info, TFields* fields) const;
+    enum TRowColumn { rcId, rcPid, rcCaption, rcIsLeaf, rcText, rcCount };
+    // The field of a row's column, found once per data set; raises as FieldByName.
+    TField* RowField(TFields* fields, TRowColumn column, const QString& name) const;
     bool AddChildrenOrDummy(TNodeItem* node, TItemInfoClass cls, quint64 build);
     void LoadFromThread(TQueryThread* thread, TDataSet* dataSet);
     void QueryThreadTerminated(TObject* Sender);
@@ -220,6 +237,26 @@ private:
     std::function<void(TObject*, TTreeNode*, bool&)> FOldOnExpanding;
     quint64 FBuild = 0;              // changes whenever the view's nodes are cleared
     QString FLastLoadError;
+
+    // The fields found for the rows of one data set (by name for every row, they would
+    // cost as much as the rest of adding a node). A load that goes depth first reads
+    // the statements of several levels in turn: one entry per data set, a few kept.
+    struct TRowFields {
+        const TFields* Fields = nullptr;
+        quint64 Generation = 0;
+        QString Names[rcCount];
+        TField* Found[rcCount] = {};
+        bool Known[rcCount] = {};
+    };
+    static constexpr int RowFieldsKept = 8;
+    mutable TRowFields FRowFields[RowFieldsKept];
+    mutable int FRowFieldsLast = 0;   // the entry used last; the next one is replaced
+
+    // Rows read ahead by a synchronous LoadAll load; kept while the outermost load runs.
+    class TPrefetchScope;
+    TLevelPrefetch FPrefetch;
+    int FPrefetchDepth = 0;
+    quint64 FPrefetchBuild = 0;
 };
 
 // Makes TDynamicTree and the TAutoExpandKind names known to form resources (also done

@@ -1,5 +1,6 @@
 // The indicator report of the print window on a large generated budget database, against
-// the bare report statement on the same connection.
+// the bare report statement on the same connection and against the floor: the statement
+// through the database's own C library.
 //
 //   ShowReport      the print window (offscreen, with the host's context records and "Def"
 //                   connection, the virtual top node selected) builds its report again for
@@ -8,6 +9,8 @@
 //   BareStatement   the same statement text (BuildDetailSql for the window's selection) run
 //                   through the same "Def" connection, every field of every row read
 //   OpenStatement   the same statement, rows counted only
+//   Floor           the same statement through SQLite's C library or libpq, no Qt: every
+//                   field of every row read, amounts as numbers and the rest as text
 //   BuildReport     the window's report without the window: the selection the window shows,
 //                   filled into the window's sheet control as FillSheet does (statement,
 //                   look-ups, template, rows in bulk into a sheet model the control then
@@ -32,12 +35,13 @@
 #include <cstdio>
 #include <memory>
 
-#include "common/gunSelectList.h"
+#include "bench/report/StatementFloor.h"
+#include "print/gunSelectList.h"
 #include "common/untDataBase.h"
 #include "host/HostDatabase.h"
 #include "host/HostEnvironment.h"
 #include "platform/Forms.h"
-#include "plugin/PlugInGlobals.h"
+#include "common/PlugInGlobals.h"
 #include "plugin/untDefConnection.h"
 #include "print/CELL50Lib_TLB.h"
 #include "print/bwnTallyleaf.h"
@@ -85,6 +89,7 @@ struct TBenchWindow {
     std::unique_ptr<HostEnvironment> Environment;
     TForm* Main = nullptr;
     TbfrmTallyleaf* Form = nullptr;
+    QString Connection;   // the connection string of "Def"
     QString Statement;    // the report statement of the window's selection
     QString Error;        // why the benchmarks are skipped
     QString WindowError;  // why the window's own report is skipped (the others still run)
@@ -158,6 +163,7 @@ void OpenWindow(TBenchWindow& b)
         b.Error = "TALLYLEAF_BENCH_DB names no database file: " + connection.mid(7);
         return;
     }
+    b.Connection = connection;
     b.Database = std::make_unique<HostDatabase>(connection, QString());
     HostSettingsValues settings;
     settings.year = qEnvironmentVariableIsSet("TALLYLEAF_BENCH_YEAR") ? qEnvironmentVariableIntValue("TALLYLEAF_BENCH_YEAR")
@@ -290,6 +296,28 @@ void OpenStatement(benchmark::State& state)
 }
 BENCHMARK(OpenStatement)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+void Floor(benchmark::State& state)
+{
+    if (!Ready(state))
+        return;
+    QString error;
+    const std::unique_ptr<TStatementFloor> floor = TStatementFloor::Open(GBench->Connection, error);
+    if (!floor) {
+        state.SkipWithError(qPrintable(error));
+        return;
+    }
+    TFloorTotals totals;
+    for (auto _ : state) {
+        totals = {};
+        if (!floor->Run(GBench->Statement, totals)) {
+            state.SkipWithError(qPrintable(floor->Error()));
+            return;
+        }
+    }
+    benchmark::DoNotOptimize(totals);
+    state.counters["rows"] = double(totals.Rows);
+}
+BENCHMARK(Floor)->Unit(benchmark::kMillisecond)->Iterations(1);
 // The window's selection as the report takes it.
 TReportSelection WindowSelection(TbfrmTallyleaf& form)
 {

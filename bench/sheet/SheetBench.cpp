@@ -1,7 +1,8 @@
 // Report sheet benchmarks: filling 50,000 rows × 18 columns through TCell5 in the call
 // pattern of the report filling; writing them as .xls and .xlsx, beside libxlsxwriter
-// writing the same cells directly; and the memory a cell takes.
+// writing the same cells directly; as a PDF; and the memory a cell takes.
 #include <QApplication>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include <xlsxwriter.h>
 
 #include "print/CELL50Lib_TLB.h"
+#include "sheet/SheetPrinter.h"
 #include "sheet/XlsWriter.h"
 #include "sheet/XlsxWriter.h"
 
@@ -131,6 +133,23 @@ void BM_WriteXlsxThroughSheet(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * s.rowCount());
 }
 BENCHMARK(BM_WriteXlsxThroughSheet)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The export sheet as a PDF (A4 landscape as the template sets it): painting page by
+// page through Qt's PDF writer, then the text map rewritten on the way to the file.
+void BM_ExportPdf(benchmark::State& state)
+{
+    const sheet::Sheet& s = filled().cell->Sheet();
+    QTemporaryDir dir;
+    for (auto _ : state) {
+        QString error;
+        if (!sheet::SheetPrinter(s).exportPdf(dir.filePath("bench.pdf"), &error))
+            state.SkipWithError(error.toUtf8().constData());
+    }
+    state.counters["pages"] = sheet::SheetPrinter(s).paginate(sheet::SheetPrinter::pageLayout(s.pageSetup()), 600).pageCount();
+    state.counters["file_KB_per_page"] = QFileInfo(dir.filePath("bench.pdf")).size() / 1024.0 / state.counters["pages"];
+    state.SetItemsProcessed(state.iterations() * s.rowCount());
+}
+BENCHMARK(BM_ExportPdf)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 // The same values written straight into libxlsxwriter, one format per kind of cell: the
 // floor for any .xlsx export of this sheet.

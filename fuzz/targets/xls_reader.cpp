@@ -7,7 +7,7 @@
 #include <QByteArray>
 
 #include "sheet/SheetError.h"
-#include "sheet/XlsReader.h"
+#include "tests/support/XlsReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -13,7 +13,7 @@
 #include "FuzzInput.h"
 #include "sheet/Sheet.h"
 #include "sheet/SheetError.h"
-#include "sheet/XlsReader.h"
+#include "tests/support/XlsReader.h"
 #include "sheet/XlsWriter.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUrl>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -189,6 +190,33 @@ TEST_P(AdoLiveTest, FieldValuesByNameIgnoreCaseAndNullIsEmpty)
     EXPECT_EQ(note->AsInteger(), 0);
     EXPECT_EQ(q->FindField(u"missing"_s), nullptr);
     EXPECT_THROW(q->FieldByName(u"missing"_s), EDatabaseError);
+}
+
+TEST_P(AdoLiveTest, NamesFindTheFirstFieldOfThatNameAndRowsAreReachedByNumber)
+{
+    // "NAME" folds onto "name" (PostgreSQL folds it itself): the first of the two answers.
+    auto q = MakeQuery(conn, u"select id, name, note as NAME from item order by id"_s);
+    q->Open();
+    for (const QString& name : {u"name"_s, u"NAME"_s, u"Name"_s})
+        EXPECT_EQ(q->FieldByName(name)->Index(), 1) << name.toStdString();
+    // A name in a buffer is read afresh each time, whatever it held before.
+    char buffer[] = "name";
+    EXPECT_EQ(q->FieldByName(buffer)->AsString(), u"市教育局"_s);
+    std::strcpy(buffer, "id");
+    EXPECT_EQ(q->FieldByName(buffer)->AsString(), u"1"_s);
+    std::strcpy(buffer, "idx");
+    EXPECT_THROW(q->FieldByName(buffer), EDatabaseError);
+
+    struct Case {
+        int recNo;
+        int id;   // 0: at the end, no row
+    };
+    for (const Case& c : {Case{3, 3}, Case{1, 1}, Case{2, 2}, Case{0, 0}, Case{4, 0}}) {
+        q->SetRecNo(c.recNo);
+        EXPECT_EQ(q->Eof(), c.id == 0) << c.recNo;
+        EXPECT_EQ(q->RecNo(), c.id) << c.recNo;
+        EXPECT_EQ(q->FieldByName("id")->AsInteger(), c.id) << c.recNo;
+    }
 }
 
 TEST_P(AdoLiveTest, EmptyResultIsOpenAtEof)

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "plugin/PlugInGlobals.h"
+#include "common/PlugInGlobals.h"
 #include "tests/db/DbTestSupport.h"
 
 using namespace Qt::StringLiterals;

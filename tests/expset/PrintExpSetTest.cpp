@@ -12,10 +12,10 @@
 
 #include <functional>
 
-#include "common/bwnPrintExpSet.h"
+#include "print/bwnPrintExpSet.h"
 #include "platform/FormResource.h"
 #include "platform/IniFiles.h"
-#include "plugin/PlugInGlobals.h"
+#include "common/PlugInGlobals.h"
 #include "tests/QuietRuntime.h"
 
 namespace {

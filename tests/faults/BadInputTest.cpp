@@ -11,9 +11,9 @@
 #include <QTest>
 #include <unistd.h>
 
-#include "common/bwnPrintExpSet.h"
+#include "print/bwnPrintExpSet.h"
 #include "platform/IniFiles.h"
-#include "plugin/PlugInGlobals.h"
+#include "common/PlugInGlobals.h"
 #include "print/CELL50Lib_TLB.h"
 #include "print/bwnTallyleaf.h"
 #include "tests/TestSupport.h"
@@ -286,11 +286,7 @@ TEST_P(BadInputTest, UnwritableExportTargetsAreNamedAndLeaveNothing)
 
     // The continuous export into a folder nobody can write: each fund nature is named.
     FForm->cbNum->SetChecked(true);
-    FForm->FolderPicker = [](const QString&, QString& folder) {
-        folder = QStringLiteral("/proc");
-        return true;
-    };
-    const Seen continuous = Run([this] { FForm->tbtnExcel->Click(); });
+    const Seen continuous = Run([this] { FForm->tbtnExcel->Click(); }, QString(), QStringLiteral("/proc"));
     EXPECT_FALSE(continuous.Succeeded());
     ASSERT_EQ(continuous.errors.size(), 1);
     for (const QString& fund : FForm->cobMid->Items())

@@ -7,7 +7,7 @@
 #include <QFileInfo>
 
 #include "common/untDataBase.h"
-#include "plugin/PlugInGlobals.h"
+#include "common/PlugInGlobals.h"
 #include "print/CELL50Lib_TLB.h"
 #include "print/bwnTallyleaf.h"
 #include "tests/TestSupport.h"

@@ -6,52 +6,21 @@
 // staging file behind.
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
-#include <sys/resource.h>
 
 #include "common/untDemoDatabase.h"
 #include "tests/TestSupport.h"
 #include "tests/db/DbTestSupport.h"
 #include "tests/faults/FaultFixture.h"
+#include "tests/support/HostRun.h"
 
 namespace faulttest {
 namespace {
 
-struct HostRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-// Runs the headless host; `fileSizeLimit` > 0 caps the size of every file it writes.
-HostRun RunHost(const QStringList& args, rlim_t fileSizeLimit)
-{
-    QProcess host;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_DATA_HOME", QDir::tempPath() + "/tallyleaf-faults-data");
-    host.setProcessEnvironment(env);
-    host.setChildProcessModifier([fileSizeLimit] {
-        if (fileSizeLimit == 0)
-            return;
-        // In the child between fork and exec: an ignored signal stays ignored after exec.
-        ::signal(SIGXFSZ, SIG_IGN);
-        const struct rlimit limit{fileSizeLimit, fileSizeLimit};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    });
-    host.start(TALLYLEAF_HOST_EXE, args);
-    host.waitForFinished(240000);
-    HostRun run;
-    run.status = host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1;
-    run.out = QString::fromUtf8(host.readAllStandardOutput());
-    run.err = QString::fromUtf8(host.readAllStandardError());
-    return run;
-}
+using testsupport::HostRun;
 
 class DiskFullTest : public ::testing::TestWithParam<QString> {};
 
@@ -61,19 +30,19 @@ TEST_P(DiskFullTest, ExportStoppedByAFullDiskKeepsTheEarlierFile)
     DBTEST_REQUIRE_READY(db);
     QString error;
     ASSERT_TRUE(CreateDemoDatabase(db.ConnectionString(), &error)) << error.toStdString();
-    QTemporaryDir out;
+    QTemporaryDir out, home;
     for (const QString extension : {".xls", ".xlsx"}) {
         SCOPED_TRACE(extension.toStdString());
         const QString file = out.filePath("report" + extension);
         const QStringList args{"--db", db.ConnectionString(), "--provider", db.Provider(), "--year", "2024",
                                "--login", "113001", "--dept-mode", "0", "--export", file};
-        const HostRun first = RunHost(args, 0);
+        const HostRun first = testsupport::RunHost(args, home.path());
         ASSERT_EQ(first.status, 0) << first.err.toStdString();
         ASSERT_TRUE(first.out.contains("数据导出成功。"));
         const QByteArray earlier = FileBytes(file);
         ASSERT_GT(earlier.size(), 2048);
 
-        const HostRun full = RunHost(args, rlim_t(earlier.size() / 2));
+        const HostRun full = testsupport::RunHost(args, home.path(), rlim_t(earlier.size() / 2));
         EXPECT_NE(full.status, 0);
         const QString reason = QStringLiteral("写入文件“%1”失败：%2").arg(file, QString::fromLocal8Bit(std::strerror(EFBIG)));
         EXPECT_TRUE(full.err.contains(reason)) << full.err.toStdString();

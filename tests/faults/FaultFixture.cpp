@@ -6,10 +6,11 @@
 #include <QJsonDocument>
 #include <QProcess>
 
+#include "common/gunFolder.h"
 #include "common/untDataBase.h"
 #include "common/untDemoDatabase.h"
 #include "platform/Dialogs.h"
-#include "plugin/PlugInGlobals.h"
+#include "common/PlugInGlobals.h"
 #include "print/bwnTallyleaf.h"
 #include "tests/TestSupport.h"
 
@@ -88,7 +89,7 @@ TbfrmTallyleaf* WindowFixture::ShowWindow()
     return FForm;
 }
 
-Seen WindowFixture::Run(const std::function<void()>& command, const QString& file)
+Seen WindowFixture::Run(const std::function<void()>& command, const QString& file, const QString& folder)
 {
     Seen seen;
     Application->OnException = [&seen](TObject*, const QString& message) { seen.errors << message; };
@@ -96,11 +97,13 @@ Seen WindowFixture::Run(const std::function<void()>& command, const QString& fil
         seen.boxes << text;
         return (flags & 0x0F) == MB_YESNO ? IDYES : IDOK;
     };
-    Application->DialogHook = [file](TCommonDialog* dialog) {
-        auto* save = dynamic_cast<TSaveDialog*>(dialog);
-        if (!save || file.isEmpty())
+    Application->DialogHook = [file, folder](TCommonDialog* dialog) {
+        if (auto* save = dynamic_cast<TSaveDialog*>(dialog); save && !file.isEmpty())
+            save->SetFileName(file);
+        else if (auto* picker = dynamic_cast<TFolderDialog*>(dialog); picker && !folder.isEmpty())
+            picker->SetFolder(folder);
+        else
             return false;
-        save->SetFileName(file);
         return true;
     };
     command();

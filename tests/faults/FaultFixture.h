@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "plugin/PlugInContext.h"
+#include "common/PlugInContext.h"
 #include "tests/forms/FormsTestSupport.h"
 #include "tests/report/ReportFixture.h"
 
@@ -36,9 +36,10 @@ protected:
 
     bool Postgres() const { return GetParam() == QStringLiteral("postgresql"); }
     TbfrmTallyleaf* ShowWindow();
-    // Runs `command` with message boxes answered "yes"/"ok" and the save dialog giving
-    // `file`; records what was shown.
-    Seen Run(const std::function<void()>& command, const QString& file = QString());
+    // Runs `command` with message boxes answered "yes"/"ok", the save dialog giving `file`
+    // and the folder picker `folder` (cancelled when empty); records what was shown.
+    Seen Run(const std::function<void()>& command, const QString& file = QString(),
+             const QString& folder = QString());
     // The single export of the current report to `file` through the save dialog.
     Seen ExportTo(const QString& file);
 

@@ -7,9 +7,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-#include "common/gunSelectList.h"
+#include "print/gunSelectList.h"
 #include "common/untDataBase.h"
-#include "plugin/PlugInGlobals.h"
+#include "common/PlugInGlobals.h"
 #include "plugin/untDefConnection.h"
 #include "print/CELL50Lib_TLB.h"
 #include "print/bwnTallyleaf.h"

@@ -2,7 +2,7 @@
 // side of the tests sees the plug-in's forms exactly as the real host does: objects of
 // another module's copy of the toolkit inside its own MDI area and menu.
 #include "common/untClassRegist.h"
-#include "plugin/PlugInContext.h"
+#include "common/PlugInContext.h"
 #include "plugin/untPlugInEntry.h"
 #include "plugin/wnBsTrvTC.h"
 

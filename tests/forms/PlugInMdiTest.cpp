@@ -7,7 +7,7 @@
 #include <QCoreApplication>
 #include <QMdiSubWindow>
 
-#include "plugin/PlugInContext.h"
+#include "common/PlugInContext.h"
 #include "tests/forms/FormsTestSupport.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "sheet/CompoundFile.h"
 #include "sheet/LittleEndian.h"
 #include "sheet/SheetError.h"
-#include "sheet/XlsReader.h"
+#include "tests/support/XlsReader.h"
 #include "sheet/XlsWriter.h"
 
 using namespace sheet;

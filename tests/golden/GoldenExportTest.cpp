@@ -16,6 +16,7 @@
 #include "platform/SysUtils.h"
 #include "tests/TestSupport.h"
 #include "tests/db/DbTestSupport.h"
+#include "tests/support/HostRun.h"
 #include "tests/report/reference/ReportReference.h"
 
 namespace {
@@ -96,18 +97,13 @@ private:
     QJsonObject FJson;
 };
 
+// The installed host's standard error; its data and settings go to a scratch folder.
 QString RunHost(const QStringList& args, int* status)
 {
-    QProcess host;
-    // The demo database of a run without --db goes to a scratch data folder.
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_DATA_HOME", QDir::tempPath() + "/tallyleaf-golden-data");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    host.setProcessEnvironment(env);
-    host.start(TALLYLEAF_HOST_EXE, args);
-    host.waitForFinished(240000);
-    *status = host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1;
-    return QString::fromUtf8(host.readAllStandardError());
+    QTemporaryDir home;
+    const testsupport::HostRun run = testsupport::RunHost(args, home.path());
+    *status = run.status;
+    return run.err;
 }
 
 QJsonObject ReadWorkbook(const QString& path)
@@ -168,8 +164,7 @@ TEST_P(GoldenExportTest, WorkbooksMatchTheComputedReport)
         SCOPED_TRACE(c.name);
         const QString file = out.filePath(QString(c.name) + ".xls");
         QStringList args{"--db", db.ConnectionString(), "--provider", db.Provider(), "--year", QString::number(Year),
-                         "--login", c.login, "--dept-mode", c.deptMode, "--templates",
-                         testsupport::SourceDir() + "/data/templates", "--export", file};
+                         "--login", c.login, "--dept-mode", c.deptMode, "--export", file};
         if (!c.unit.isEmpty())
             args << "--unit" << c.unit;
         if (c.fundGiven)

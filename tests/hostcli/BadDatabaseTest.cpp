@@ -11,14 +11,14 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "tests/hostcli/HostRun.h"
+#include "tests/support/HostRun.h"
 
 namespace {
 
-using hostcli::Finish;
-using hostcli::HostRun;
-using hostcli::RunHost;
-using hostcli::StartHost;
+using testsupport::Finish;
+using testsupport::HostRun;
+using testsupport::RunHost;
+using testsupport::StartHost;
 
 struct BadDatabase {
     const char* name;
@@ -50,7 +50,7 @@ TEST_P(HostOnABadDatabase, EndsNamingTheConnectionWithoutItsPasswordAndShutsDown
     empty.close();
     const QString output = Expand(c.output, dir);
     const QString option = output.endsWith(".pdf") ? "--pdf" : "--export";
-    const HostRun run = hostcli::RunHost({"--db", Expand(c.connection, dir), option, output}, dir.filePath("data"));
+    const HostRun run = RunHost({"--db", Expand(c.connection, dir), option, output}, dir.filePath("data"));
 
     EXPECT_EQ(run.status, c.status) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("tallyleaf-host: ")) << run.err.toStdString();
@@ -58,7 +58,7 @@ TEST_P(HostOnABadDatabase, EndsNamingTheConnectionWithoutItsPasswordAndShutsDown
     for (const QString& secret : c.hidden)
         EXPECT_FALSE(run.err.contains(secret)) << secret.toStdString() << " in " << run.err.toStdString();
     for (const QString& line : run.err.split('\n'))
-        EXPECT_FALSE(line.contains(hostcli::TeardownTrouble())) << line.toStdString();
+        EXPECT_FALSE(line.contains(testsupport::TeardownTrouble())) << line.toStdString();
     EXPECT_FALSE(QFileInfo::exists(output)) << "no file from a failed run";
     EXPECT_TRUE(QDir(dir.path()).entryList({".tallyleaf-*"}, QDir::AllEntries | QDir::Hidden).isEmpty());
 }

@@ -7,11 +7,11 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "tests/hostcli/HostRun.h"
+#include "tests/support/HostRun.h"
 
 namespace {
 
-using hostcli::HostRun;
+using testsupport::HostRun;
 
 struct Refusal {
     QStringList args;   // "$DIR" stands for the test's folder
@@ -53,7 +53,7 @@ TEST(HostCommandLine, MistakesEndWithStatusTwoBeforeAnythingIsOpened)
         QTemporaryDir dir;
         const QStringList args = Expanded(c.args, dir.path());
         SCOPED_TRACE(args.join(' ').toStdString());
-        const HostRun run = hostcli::RunHost(args, dir.filePath("data"));
+        const HostRun run = testsupport::RunHost(args, dir.filePath("data"));
         EXPECT_EQ(run.status, 2) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains("tallyleaf-host: ")) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(QString(c.says).replace("$DIR", dir.path()))) << run.err.toStdString();
@@ -70,7 +70,7 @@ TEST(HostCommandLine, LoginCodesOfNoUnitAreRefusedAlike)
     const QString data = dir.filePath("data");
     for (const char* code : {"1", "10", "999001", "999"}) {
         SCOPED_TRACE(code);
-        const HostRun run = hostcli::RunHost({"--login", code, "--export", dir.filePath("a.xls")}, data);
+        const HostRun run = testsupport::RunHost({"--login", code, "--export", dir.filePath("a.xls")}, data);
         EXPECT_EQ(run.status, 2) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(QStringLiteral("登录单位%1不是预算单位").arg(code))) << run.err.toStdString();
         EXPECT_FALSE(QFileInfo::exists(dir.filePath("a.xls")));
@@ -79,7 +79,7 @@ TEST(HostCommandLine, LoginCodesOfNoUnitAreRefusedAlike)
     for (const char* code : {"", "125001"}) {
         SCOPED_TRACE(code);
         const QString file = dir.filePath(QStringLiteral("login%1.xls").arg(code));
-        const HostRun run = hostcli::RunHost({"--login", code, "--export", file}, data);
+        const HostRun run = testsupport::RunHost({"--login", code, "--export", file}, data);
         EXPECT_EQ(run.status, 0) << run.err.toStdString();
         EXPECT_TRUE(QFileInfo(file).size() > 0);
     }

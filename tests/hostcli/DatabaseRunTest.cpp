@@ -9,11 +9,11 @@
 #include "platform/ADODB.h"
 #include "tests/TestSupport.h"
 #include "tests/db/DbTestSupport.h"
-#include "tests/hostcli/HostRun.h"
+#include "tests/support/HostRun.h"
 
 namespace {
 
-using hostcli::HostRun;
+using testsupport::HostRun;
 
 class HostOnALockedDatabase : public ::testing::TestWithParam<QString> {};
 
@@ -30,7 +30,7 @@ TEST_P(HostOnALockedDatabase, EndsAfterTheTimeoutNamingWhatWasWaitedFor)
     QTemporaryDir dir;
     const QString file = dir.filePath("locked.xls");
     const auto exportReport = [&] {
-        return hostcli::RunHost({"--db", db.ConnectionString(), "--provider", db.Provider(), "--year", "2024", "--login",
+        return testsupport::RunHost({"--db", db.ConnectionString(), "--provider", db.Provider(), "--year", "2024", "--login",
                                  "105001", "--timeout", "2", "--export", file},
                                 dir.filePath("data"));
     };

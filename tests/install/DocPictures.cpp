@@ -9,7 +9,7 @@
 #include <QImage>
 #include <cstdio>
 
-#include "common/bwnPrintExpSet.h"
+#include "print/bwnPrintExpSet.h"
 #include "platform/Forms.h"
 
 int main(int argc, char** argv)

@@ -22,13 +22,14 @@
 #include "common/gunFolder.h"
 #include "common/untDataBase.h"
 #include "common/untDemoDatabase.h"
-#include "plugin/PlugInGlobals.h"
+#include "common/PlugInGlobals.h"
 #include "print/CELL50Lib_TLB.h"
 #include "print/bwnTallyleaf.h"
 #include "tests/TestSupport.h"
 #include "tests/db/DbTestSupport.h"
 #include "tests/forms/FormsTestSupport.h"
 #include "tests/report/ReportFixture.h"
+#include "tests/support/PdfText.h"
 #include "trees/untCheckTree.h"
 #include "trees/untDynamicTree.h"
 
@@ -126,13 +127,17 @@ protected:
                w->EXCEL1->Enabled() || w->N4->Enabled() || w->N5->Enabled();
     }
 
-    // The folder picker answers with FFolder and counts the questions.
-    void AnswerFolders(TbfrmTallyleaf* w, const QString& folder)
+    // The folder picker answers with FFolder and counts the questions; other dialogs are
+    // cancelled.
+    void AnswerFolders(const QString& folder)
     {
         FFolder = folder;
-        w->FolderPicker = [this](const QString&, QString& chosen) {
+        Application->DialogHook = [this](TCommonDialog* d) {
+            auto* picker = dynamic_cast<TFolderDialog*>(d);
+            if (!picker)
+                return false;
             ++FFolderAsks;
-            chosen = FFolder;
+            picker->SetFolder(FFolder);
             return true;
         };
     }
@@ -199,19 +204,19 @@ TEST_P(PrintWindowTest, ContinuousPrintRunsEveryFundInListOrder)
     ASSERT_EQ(w->UnitName(), "市卫生健康委员会本级");
     ASSERT_GE(w->cobMid->Count(), 3);
     QTemporaryDir dir;
-    QStringList printedTitles;
-    w->PrintHook = [&](TCell5& sheet, const QString& name) {
-        printedTitles << sheet.Sheet().text(2, 1);
-        EXPECT_EQ(sheet.ExportPdfFile(dir.filePath(name + ".pdf")), 1) << sheet.LastError().toStdString();
-        return true;
-    };
+    w->SetPdfFolder(dir.path());
     w->cobMid->SetItemIndex(w->cobMid->Count() - 1);   // starts from the first whatever is chosen
     w->cbNum->SetChecked(true);
     w->tbnPrint->Click();
     QStringList expected;
     for (const QString& fund : w->cobMid->Items())
-        expected << ExpectedTitle("市卫生健康委员会本级", fund);
-    EXPECT_EQ(printedTitles, expected);
+        expected << dir.filePath("2024年国库集中支付改革预算数" + fund + "指标表.pdf");
+    EXPECT_EQ(w->PrintedFiles(), expected);
+    // Each file holds its own fund nature's report, not the one on screen when the run began.
+    for (const QString& fund : w->cobMid->Items())
+        EXPECT_TRUE(testsupport::PdfText(dir.filePath("2024年国库集中支付改革预算数" + fund + "指标表.pdf"))
+                        .contains(ExpectedTitle("市卫生健康委员会本级", fund)))
+            << fund.toStdString();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), w->cobMid->Count());
     EXPECT_EQ(w->cobMid->ItemIndex(), w->cobMid->Count() - 1);
     EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
@@ -232,8 +237,9 @@ TEST_P(PrintWindowTest, CancelWritesNothingAndSaysNothing)
     w->tbtnExcel->Click();
     EXPECT_EQ(proposed, "市财政局本级2024年国库集中支付改革预算数" + w->cobMid->Text() + "指标表.xls");
     w->cbNum->SetChecked(true);
-    w->FolderPicker = [&](const QString& title, QString&) {
-        EXPECT_EQ(title, "请选择保存路径");
+    Application->DialogHook = [&](TCommonDialog* d) {
+        EXPECT_TRUE(d->inherits("TFolderDialog"));
+        EXPECT_EQ(d->Title(), "请选择保存路径");
         return false;
     };
     w->EXCEL1->Click();
@@ -281,11 +287,7 @@ TEST_P(PrintWindowTest, ContinuousExportWritesOneWorkbookPerFundOrSaysWhichFaile
         boxes << text;
         return IDOK;
     };
-    QString target = dir.path();
-    w->FolderPicker = [&](const QString&, QString& folder) {
-        folder = target;
-        return true;
-    };
+    AnswerFolders(dir.path());
     w->cbNum->SetChecked(true);
     {
         formstest::ExceptionRecorder errors;
@@ -303,7 +305,7 @@ TEST_P(PrintWindowTest, ContinuousExportWritesOneWorkbookPerFundOrSaysWhichFaile
 
     // A folder that cannot be written: no success, and the message names every fund nature.
     boxes.clear();
-    target = dir.filePath("missing/folder");
+    FFolder = dir.filePath("missing/folder");
     formstest::ExceptionRecorder errors;
     w->tbtnExcel->Click();
     EXPECT_TRUE(boxes.isEmpty());
@@ -365,8 +367,8 @@ TEST_P(PrintWindowTest, ContinuousRunsLeaveListAndSheetAgreeing)
     TbfrmTallyleaf* w = ShowWindow();
     ASSERT_GE(w->cobMid->Count(), 3);
     QTemporaryDir dir;
-    AnswerFolders(w, dir.path());
-    w->PrintHook = [](TCell5&, const QString&) { return true; };
+    AnswerFolders(dir.path());
+    w->SetPdfFolder(dir.path());
     w->cbNum->SetChecked(true);
     // The export leaves the chosen fund nature on screen, the print the last one it printed.
     for (auto [button, item] : {std::pair{w->tbtnExcel, 1}, std::pair{w->tbnPrint, w->cobMid->Count() - 1}}) {
@@ -472,7 +474,7 @@ TEST_P(PrintWindowTest, ContinuousPrintWithoutPrinterWritesOneFilePerFundIntoOne
     formstest::ExceptionRecorder errors;
     TbfrmTallyleaf* w = ShowWindow();
     QTemporaryDir pdfs, workbooks;
-    AnswerFolders(w, pdfs.path());
+    AnswerFolders(pdfs.path());
     w->cbNum->SetChecked(true);
     w->tbnPrint->Click();
     QStringList expected;
@@ -530,9 +532,13 @@ TEST_P(PrintWindowTest, PrintAndPreviewCarryThePageTextAndPreviewShowsTheSheetOn
     EXPECT_EQ(previews, 1);
     EXPECT_EQ(w->cobMid->ItemIndex(), 1);
     EXPECT_EQ(w->cllBudget->Sheet().text(2, 1), title);
-    w->PrintHook = [&](TCell5& sheet, const QString&) { pageTexts << sheet.Sheet().pageSetup().textMiddle; return true; };
+    EXPECT_EQ(pageTexts, QStringList{"共&S页第&P页"});
+    QTemporaryDir pdfs;
+    w->SetPdfFolder(pdfs.path());
     w->tbnPrint->Click();
-    EXPECT_EQ(pageTexts, QStringList(1 + w->cobMid->Count(), "共&S页第&P页"));
+    ASSERT_EQ(w->PrintedFiles().size(), w->cobMid->Count());
+    for (const QString& file : w->PrintedFiles())
+        EXPECT_TRUE(testsupport::PdfText(file).contains(QRegularExpression("共\\d+页第1页"))) << file.toStdString();
     EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
 }
 
@@ -575,13 +581,14 @@ TEST_P(PrintWindowTest, KeyboardFollowsTheWork)
     }
     EXPECT_EQ(visited, (QList<QWidget*>{w->cobBType->Handle(), w->cobMid->Handle(), w->cllBudget->Handle(),
                                           w->cbNum->Handle()}));
-    int exports = 0, prints = 0;
+    int exports = 0;
     Application->DialogHook = [&](TCommonDialog*) { ++exports; return false; };   // the save dialog, cancelled
-    w->PrintHook = [&](TCell5&, const QString&) { ++prints; return true; };
+    QTemporaryDir pdfs;
+    w->SetPdfFolder(pdfs.path());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::ControlModifier);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::ControlModifier);
     EXPECT_EQ(exports, 1);
-    EXPECT_EQ(prints, 1);
+    EXPECT_EQ(w->PrintedFiles().size(), 1);
     EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
 }
 

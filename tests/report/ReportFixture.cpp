@@ -5,8 +5,8 @@
 #include <QSqlQuery>
 
 #include "common/untDataBase.h"
+#include "common/PlugInGlobals.h"
 #include "common/untDemoDatabase.h"
-#include "plugin/PlugInGlobals.h"
 
 namespace reporttest {
 

@@ -9,7 +9,7 @@
 #include <QString>
 #include <memory>
 
-#include "plugin/PlugInContext.h"
+#include "common/PlugInContext.h"
 
 class TAdoConn;
 

@@ -86,9 +86,14 @@ TEST(ReportScenario, PickTypeUnitAndFundThenScrollToTheAmounts)
                    : nullptr;
     });
 
-    // The amounts stand right of the sheet's first screen: page right through the scroll
-    // bar until it ends. The total row (the first below the headings) then shows the
-    // budget's total whole, inside the view.
+    // The window opens filling the frame, where the whole report may fit; a person who
+    // widens the tree to read long unit names finds the amounts right of the sheet's first
+    // screen, and pages right through the scroll bar until it ends. The total row (the
+    // first below the headings) then shows the budget's total whole, inside the view.
+    const Widget splitter = host.waitFor(QStringLiteral("the splitter beside the unit tree"), [](const Screen& s) {
+        return s.named(QStringLiteral("Splitter1"));
+    });
+    host.drag(splitter.center(), splitter.center() + QPoint(700, 0));
     const QString total = DemoTotal(host, QStringLiteral("105"), QStringLiteral("0"), QStringLiteral("21"));
     for (int page = 0; page < 20; ++page) {
         const Widget bar = host.waitFor(QStringLiteral("the sheet's scroll bar"), [&](const Screen& s) {

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <memory>
 
-#include "common/gunSelectList.h"
+#include "print/gunSelectList.h"
 #include "common/untDataBase.h"
 #include "platform/StdCtrls.h"
-#include "plugin/PlugInGlobals.h"
+#include "common/PlugInGlobals.h"
 #include "tests/TestSupport.h"
 #include "tests/db/DbTestSupport.h"
 

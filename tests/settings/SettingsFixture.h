@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/IniFiles.h"
-#include "plugin/PlugInGlobals.h"
+#include "common/PlugInGlobals.h"
 
 // Readable texts in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString(); }

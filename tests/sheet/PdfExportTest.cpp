@@ -2,6 +2,7 @@
 // page text "共N页第K页" at the foot of every page and the heading rows on every page,
 // text that reads as the ideographs drawn, large amounts and long codes whole within
 // their cells; checked with poppler's pdfinfo, pdftotext and pdftoppm, and qpdf.
+#include <QFile>
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QRegularExpression>
@@ -59,6 +60,21 @@ QRectF cellOnFirstPage(const Sheet& s, int col, int row)
             s.columnWidth(col) * scale * pointsPerUnit, s.rowHeight(row) * scale * pointsPerUnit};
 }
 
+// Straight lines drawn on page `page` (counted from 1), read from the file made plain by qpdf.
+int linesOnPage(const QString& path, int page, const QString& plainPath)
+{
+    sheettest::runProgram("qpdf", {"--qdf", "--object-streams=disable", path, plainPath});
+    QFile file(plainPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QString all = QString::fromLatin1(file.readAll());
+    const auto m = QRegularExpression(QStringLiteral("%% Contents for page %1\\n.*?stream\\n(.*?)endstream")
+                                          .arg(page),
+                                      QRegularExpression::DotMatchesEverythingOption)
+                       .match(all);
+    return m.hasMatch() ? static_cast<int>(m.captured(1).count(QRegularExpression(QStringLiteral(" l\\n")))) : -1;
+}
+
 } // namespace
 
 TEST(PdfExport, DemoReportOfTwoHundredRows)
@@ -84,6 +100,14 @@ TEST(PdfExport, DemoReportOfTwoHundredRows)
         EXPECT_TRUE(text.contains("单位名称")) << "heading rows on page " << k;
         EXPECT_EQ(text.contains("国库集中支付改革"), k == 1) << "the title only on page " << k;
     }
+
+    // Borders go along whole lines, each edge once, not four strokes for every cell.
+    const PrintPage& second = expected.page(1);
+    const int rows = second.heading.lastRow - second.heading.firstRow + second.body.lastRow - second.body.firstRow + 2;
+    const int columns = second.lastColumn - second.firstColumn + 1;
+    const int lines = linesOnPage(path, 2, dir.filePath("plain.pdf"));
+    EXPECT_GT(lines, rows);
+    EXPECT_LE(lines, 2 * (rows + columns + 2)) << rows << " rows, " << columns << " columns";
 }
 
 TEST(PdfExport, FailsCleanlyWhereItCannotWrite)

@@ -224,6 +224,30 @@ TEST(SheetStorage, FiftyThousandRowsOfEighteenColumnsStayCompact)
     EXPECT_GT(mb, 10.0) << "the count covers the cells";
 }
 
+// Numbers live apart from their cells: rewriting a cell over and over must not pile
+// up dead values, and moving the live ones together must keep each with its cell.
+TEST(SheetStorage, NumbersStayWithTheirCellsWhileCellsAreRewrittenAndRowsGo)
+{
+    Sheet s;
+    s.reset(4, 3000);
+    for (int r = 1; r <= 3000; ++r)
+        for (int c = 1; c <= 4; ++c)
+            s.setNumber(c, r, r * 10 + c);
+    const std::size_t filled = s.memoryUsage();
+    for (int i = 0; i < 50000; ++i) {
+        s.setText(1, 3000, QStringLiteral("x"));
+        s.setNumber(1, 3000, i);
+    }
+    EXPECT_LT(s.memoryUsage(), filled + 100 * 1024) << "dead numbers are reclaimed";
+    s.deleteRows(1, 2500);
+    s.setColumnCount(3);
+    for (int r = 1; r <= 500; ++r)
+        for (int c = 1; c <= 3; ++c) {
+            const double expected = r == 500 && c == 1 ? 49999 : (r + 2500) * 10 + c;
+            ASSERT_EQ(s.number(c, r), expected) << c << "," << r;
+        }
+}
+
 TEST(SheetFit, FitHeightGrowsWithWrappedText)
 {
     Sheet s;

@@ -105,6 +105,21 @@ TEST_P(WorkbookRoundTrip, CellsMergesColumnsAndRowsReadBack)
     EXPECT_GT(cols["4"].toObject()["width"].toDouble(), cols["1"].toObject()["width"].toDouble())
         << "the unit name column is wider than the number column";
 
+    // As written, not as a reader settles it: one width record per column, none beyond
+    // the last, and dimensions that are the sheet's.
+    std::vector<int> widthRecords(static_cast<std::size_t>(s.columnCount()), 0);
+    for (const QJsonValue& v : book["columnRecords"].toArray()) {
+        const int first = v.toArray().at(0).toInt(), last = v.toArray().at(1).toInt();
+        for (int c = first; c <= last; ++c) {
+            ASSERT_TRUE(c >= 0 && c < s.columnCount()) << "a width record reaches column " << c + 1;
+            ++widthRecords[static_cast<std::size_t>(c)];
+        }
+    }
+    EXPECT_EQ(widthRecords, std::vector<int>(static_cast<std::size_t>(s.columnCount()), 1));
+    const QJsonArray dimensions = book["dimensions"].toArray();
+    EXPECT_EQ(dimensions.at(1).toInt(), s.rowCount());
+    EXPECT_EQ(dimensions.at(3).toInt(), s.columnCount());
+
     const QJsonObject heights = book["rowHeights"].toObject();
     EXPECT_DOUBLE_EQ(heights["0"].toDouble(), s.rowHeight(1) * 0.75) << "pixels become points";
     EXPECT_EQ(book["footer"].toString(), "&C共&N页第&P页");
@@ -298,12 +313,28 @@ TEST(ExportTarget, NewFilesGetTheDefaultPermissions)
     EXPECT_EQ(st.st_mode & 0777, 0644u);
 }
 
-TEST(ExportTarget, FormatFollowsTheEnding)
+TEST(ExportTarget, FormatAndRowLimitFollowTheEnding)
 {
-    EXPECT_TRUE(WorkbookExport::isXlsx("a.xlsx"));
-    EXPECT_TRUE(WorkbookExport::isXlsx("A.XLSX"));
-    EXPECT_FALSE(WorkbookExport::isXlsx("a.xls"));
-    EXPECT_FALSE(WorkbookExport::isXlsx("指标表"));
+    const struct {
+        const char* path;
+        bool xlsx;
+        qint64 rows;
+        bool fits;
+    } cases[] = {
+        {"a.xlsx", true, 1048576, true},   {"A.XLSX", true, 154627, true}, {"a.xls", false, 65536, true},
+        {"a.xls", false, 65537, false},    {"指标表", false, 65537, false},
+    };
+    for (const auto& c : cases) {
+        const QString path = QString::fromUtf8(c.path);
+        EXPECT_EQ(WorkbookExport::isXlsx(path), c.xlsx) << c.path;
+        EXPECT_EQ(WorkbookExport::fits(path, c.rows), c.fits) << c.path << " " << c.rows;
+        const QString refusal = WorkbookExport::rowLimitError(path, c.rows);
+        EXPECT_EQ(refusal.isEmpty(), c.fits) << c.path;
+        if (!c.fits) {
+            EXPECT_TRUE(refusal.contains(path) && refusal.contains(QString::number(c.rows)) && refusal.contains(".xlsx"))
+                << refusal.toStdString();
+        }
+    }
     QTemporaryDir dir;
     const QString path = dir.filePath("指标表");
     QString error;

@@ -5,8 +5,10 @@
 zip container and its XML parts, so the check does not depend on xlrd's version.
 Output: {"rows", "cols", "cells": {"R,C": [type, value]}, "merges": [[r1, r2, c1, c2]],
 "columns": {"C": {"width", "hidden"}}, "rowHeights": {"R": points}, "footer", "printTitles",
-"frozenRows"} with rows and columns counted from 0, merge ends exclusive (as xlrd gives them);
-frozenRows is the number of rows held at the top (0 when the panes are not frozen).
+"frozenRows", "columnRecords": [[c1, c2]], "dimensions": [r1, r2, c1, c2]} with rows and columns
+counted from 0, merge and dimension ends exclusive (as xlrd gives them); frozenRows is the number
+of rows held at the top (0 when the panes are not frozen). columnRecords are the column ranges of
+the width records as written (COLINFO, <col>), inclusive, which readers silently let overlap.
 """
 import json
 import re
@@ -15,13 +17,15 @@ import zipfile
 import xml.etree.ElementTree as ET
 
 
-def xls_footer(path):
-    """The sheet's FOOTER record, which xlrd does not read: the workbook stream is taken
-    from the compound file by xlrd's own reader and its records are walked."""
+def xls_records(path):
+    """What xlrd does not give as written: the FOOTER, the COLINFO ranges and the
+    DIMENSIONS of the (one) worksheet. The workbook stream is taken from the compound
+    file by xlrd's own reader and its records are walked."""
     import struct
     from xlrd import compdoc
     with open(path, "rb") as f:
         stream = compdoc.CompDoc(f.read()).get_named_stream("Workbook")
+    found = {"footer": None, "columnRecords": [], "dimensions": None}
     pos = 0
     while pos + 4 <= len(stream):
         rtype, size = struct.unpack_from("<HH", stream, pos)
@@ -30,8 +34,13 @@ def xls_footer(path):
         if rtype == 0x0015 and size >= 3:
             cch, flags = struct.unpack_from("<HB", data, 0)
             raw = data[3:3 + (cch * 2 if flags & 1 else cch)]
-            return raw.decode("utf-16-le" if flags & 1 else "latin-1")
-    return None
+            found["footer"] = raw.decode("utf-16-le" if flags & 1 else "latin-1")
+        elif rtype == 0x007D:
+            found["columnRecords"].append(list(struct.unpack_from("<HH", data, 0)))
+        elif rtype == 0x0200:
+            r1, r2, c1, c2 = struct.unpack_from("<IIHH", data, 0)
+            found["dimensions"] = [r1, r2, c1, c2]
+    return found
 
 
 def read_xls_last_row(path):
@@ -69,10 +78,11 @@ def read_xls(path):
         r, c = map(int, key.split(","))
         xf = book.xf_list[sheet.cell_xf_index(r, c)]
         bold[key] = bool(book.font_list[xf.font_index].bold)
-    return {"rows": sheet.nrows, "cols": sheet.ncols, "cells": cells, "merges": [list(m) for m in sheet.merged_cells],
-            "columns": columns, "rowHeights": heights, "footer": xls_footer(path),
-            "printTitles": titles[0] if titles else None, "bold": bold,
+    data = {"rows": sheet.nrows, "cols": sheet.ncols, "cells": cells, "merges": [list(m) for m in sheet.merged_cells],
+            "columns": columns, "rowHeights": heights, "printTitles": titles[0] if titles else None, "bold": bold,
             "frozenRows": sheet.horz_split_pos if sheet.panes_are_frozen else 0}
+    data.update(xls_records(path))
+    return data
 
 
 NS = {"m": "http://schemas.openxmlformats.org/spreadsheetml/2006/main"}
@@ -101,6 +111,9 @@ def read_xlsx(path):
         for c in row.findall("m:c", NS):
             rr, cc = cell_ref(c.get("r"))
             rows, cols = max(rows, rr + 1), max(cols, cc + 1)
+            if c.get("t") == "inlineStr":
+                cells["%d,%d" % (rr, cc)] = ["text", "".join(t.text or "" for t in c.iter("{%s}t" % NS["m"]))]
+                continue
             v = c.find("m:v", NS)
             if v is None:
                 continue
@@ -113,16 +126,19 @@ def read_xlsx(path):
         a, b = m.get("ref").split(":")
         (r1, c1), (r2, c2) = cell_ref(a), cell_ref(b)
         merges.append([r1, r2 + 1, c1, c2 + 1])
-    columns = {}
+    columns, column_records = {}, []
     for col in root.iter("{%s}col" % NS["m"]):
+        column_records.append([int(col.get("min")) - 1, int(col.get("max")) - 1])
         for c in range(int(col.get("min")) - 1, int(col.get("max"))):
             columns[str(c)] = {"width": float(col.get("width", "0")), "hidden": col.get("hidden") == "1"}
+    first, _, last = root.find("m:dimension", NS).get("ref").partition(":")
+    (r1, c1), (r2, c2) = cell_ref(first), cell_ref(last or first)
     footer = root.find("m:headerFooter/m:oddFooter", NS)
     pane = root.find("m:sheetViews/m:sheetView/m:pane", NS)
     frozen = int(float(pane.get("ySplit", "0"))) if pane is not None and pane.get("state") == "frozen" else 0
     return {"rows": rows, "cols": cols, "cells": cells, "merges": merges, "columns": columns,
             "rowHeights": heights, "footer": footer.text if footer is not None else None, "printTitles": None,
-            "frozenRows": frozen}
+            "frozenRows": frozen, "columnRecords": column_records, "dimensions": [r1, r2 + 1, c1, c2 + 1]}
 
 
 def main():

@@ -10,7 +10,7 @@
 #include <QTimer>
 
 #include "platform/Forms.h"
-#include "plugin/PlugInContext.h"
+#include "common/PlugInContext.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // A plug-in module like libbTallyleaf.so whose registered windows are the test windows;
 // it also exports two probes that let the launch tests look at its runtime globals.
 #include "platform/Forms.h"
-#include "plugin/PlugInContext.h"
+#include "common/PlugInContext.h"
 #include "plugin/untPlugInEntry.h"
 #include "tests/spine/SpineForms.h"
 

@@ -2,6 +2,7 @@
 // statement, what each level adds, lazy and full loading, auto-expansion, and the
 // load guard.
 #include <QMetaObject>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include "platform/ADODB.h"
@@ -77,11 +78,16 @@ protected:
             ids << (Info(c) && Info(c)->Kind == ikDummyNode ? QStringLiteral("【】") : Info(c)->Id);
         return ids;
     }
-    // Every loaded node has exactly the children that the table gives its id.
+    // Every loaded node has exactly the children that the table gives its id, and the
+    // view's widget shows them all.
     void ExpectFullTree(const QList<Unit>& units)
     {
         const auto children = ChildrenByParent(units);
         ASSERT_NE(Top(), nullptr);
+        int inWidget = 0;
+        for (QTreeWidgetItemIterator it(static_cast<QTreeWidget*>(view->Widget())); *it; ++it)
+            ++inWidget;
+        EXPECT_EQ(inWidget, units.size() + 1);
         EXPECT_EQ(view->Items()->Count(), units.size() + 1);
         for (TTreeNode* n = Top(); n; n = n->GetNext()) {
             SCOPED_TRACE(n->Text().toStdString());
@@ -347,13 +353,16 @@ TEST_P(DynamicTreeTest, LazyLevelsCarryOneDummyAndLoadOnce)
     EXPECT_EQ(ChildIds(city), children.value(QStringLiteral("101")));
 }
 
-TEST_P(DynamicTreeTest, LoadAllRunsOneQueryPerNonLeafNode)
+TEST_P(DynamicTreeTest, LoadAllRunsOneStatementPerLevel)
 {
     Configure();
     tree->SetLoadAll(true);
     tree->SetActive(true);
     ExpectFullTree(StandardUnits());
-    EXPECT_EQ(statements.size(), NonLeafCount(StandardUnits()) + 1);
+    // The top's level, then 101 and 102 together, then their children's, then the last.
+    ASSERT_EQ(statements.size(), 4);
+    EXPECT_TRUE(statements[1].endsWith(QStringLiteral(" a where a.peid in ('101','102') Order by a.eid")))
+        << statements[1].toStdString();
     EXPECT_EQ(tree->DummyNodeCount(), 0);
 }
 
@@ -366,7 +375,115 @@ TEST_P(DynamicTreeTest, SwitchingLoadAllOnLoadsEveryPendingLevel)
     tree->SetLoadAll(true);
     EXPECT_EQ(tree->DummyNodeCount(), 0);
     ExpectFullTree(StandardUnits());
-    EXPECT_EQ(statements.size(), NonLeafCount(StandardUnits()) + 1);
+    // Two before; then the waiting levels of 101 and 102001 together, and two more.
+    EXPECT_EQ(statements.size(), 5);
+}
+
+// The nodes in view order with their depth, id, position among their siblings and text.
+QStringList Dump(TTreeView* view)
+{
+    QStringList lines;
+    for (TTreeNode* n = view->Items()->GetFirstNode(); n; n = n->GetNext())
+        lines << QStringLiteral("%1 %2 %3 %4").arg(n->Level()).arg(Info(n)->Id).arg(n->Index()).arg(n->Text());
+    return lines;
+}
+
+void ExpandAll(TTreeNode* node)
+{
+    node->SetExpanded(true);
+    for (TTreeNode* c = node->getFirstChild(); c; c = c->getNextSibling())
+        ExpandAll(c);
+}
+
+TEST_P(DynamicTreeTest, LoadAllGivesTheNodesAndEventsOfOneStatementPerNode)
+{
+    // Region 109 has more offices than one statement takes ids; table numtree keeps its
+    // parent codes as numbers, which read back without their leading zeros.
+    QStringList bulk{QStringLiteral("('109','','大区','0')")};
+    for (int i = 1; i <= 1050; ++i) {
+        const QString office = QStringLiteral("109%1").arg(i, 4, 10, QLatin1Char('0'));
+        bulk << QStringLiteral("('%1','109','科%1','0')").arg(office)
+             << QStringLiteral("('%1','%2','组%1','1')").arg(office + QStringLiteral("001"), office);
+    }
+    for (qsizetype i = 0; i < bulk.size(); i += 500)
+        conn->Execute(QStringLiteral("insert into pubdept (eid, peid, ename, leafflag) values ")
+                      + bulk.mid(i, 500).join(QLatin1Char(',')));
+    conn->Execute(QStringLiteral("create table numtree (eid varchar(20), peid integer, ename varchar(20), "
+                                 "leafflag varchar(1), tname varchar(20))"));
+    conn->Execute(QStringLiteral("insert into numtree values ('07',0,'甲','0','07 甲'),('08',0,'乙','0','08 乙'),"
+                                 "('07002',7,'丙','1','07002 丙'),('07001',7,'丁','1','07001 丁'),"
+                                 "('08001',8,'戊','0','08001 戊'),('08001001',8001,'己','1','08001001 己')"));
+    // Table citree compares parent codes without regard to case: 'AB' lists the children
+    // of 'ab' too, so the two never share a statement.
+    const bool sqlite = db->Backend() == QLatin1String("sqlite");
+    if (!sqlite)
+        conn->Execute(QStringLiteral("create extension if not exists citext"));
+    conn->Execute(QStringLiteral("create table citree (eid varchar(20), peid %1, ename varchar(20), "
+                                 "leafflag varchar(1), tname varchar(20))")
+                      .arg(sqlite ? QStringLiteral("varchar(20) collate nocase") : QStringLiteral("citext")));
+    conn->Execute(QStringLiteral("insert into citree values ('ab','0','甲','0','ab 甲'),('AB','0','乙','0','AB 乙'),"
+                                 "('ab1','ab','丙','1','ab1 丙'),('AB2','AB','丁','1','AB2 丁')"));
+    struct Case {
+        const char* name;
+        QString rowSource;   // empty: the print window's
+        QString orderBy;
+        QString topId;
+        int maxStatements;   // a statement per level, give or take the order of the levels
+    };
+    const Case cases[] = {
+        {"code order, ids capped per statement", {}, QStringLiteral("eid"), {}, 4},
+        {"name order", {}, QStringLiteral("ename"), {}, 5},
+        {"a branch only", {}, QStringLiteral("eid"), QStringLiteral("101"), 3},
+        {"numeric parent column: node by node", QStringLiteral("select * from numtree"), QStringLiteral("eid"),
+         QStringLiteral("0"), 5},
+        {"case-blind parent column", QStringLiteral("select * from citree"), QStringLiteral("eid"), QStringLiteral("0"), 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Configure();
+        if (!c.rowSource.isEmpty())
+            tree->SetSqlTable({c.rowSource});
+        tree->SetFieldOrderBy(c.orderBy);
+        tree->SetTopVirNodeIdValue(c.topId);
+        // The reference: every node opened by hand, one statement per node.
+        tree->SetLoadAll(false);
+        tree->SetActive(true);
+        ExpandAll(Top());
+        const QStringList reference = Dump(view);
+        tree->SetActive(false);
+
+        QStringList events;
+        tree->OnBeforAddNode = [&](TObject*, TFields* fields, TTreeNode*, TItemInfoClass&) {
+            events << QStringLiteral("before ") + (fields ? fields->FieldByName(QStringLiteral("eid"))->AsString() : QString());
+        };
+        // Each node is attached, and its later siblings are not yet, when its event comes.
+        tree->OnAfterAddNode = [&](TObject*, TFields* fields, TTreeNode* node, TItemInfo* info) {
+            events << QStringLiteral("after %1 %2 %3%4 %5")
+                          .arg(node->Level())
+                          .arg(info->Id)
+                          .arg(node->Index())
+                          .arg(node->TreeView() == view && !node->getNextSibling() ? QString() : QStringLiteral("?"))
+                          .arg(fields ? fields->FieldByName(QStringLiteral("tname"))->AsString() : QString());
+        };
+        statements.clear();
+        tree->SetLoadAll(true);
+        tree->SetActive(true);
+        EXPECT_EQ(Dump(view), reference);
+        EXPECT_LE(statements.size(), c.maxStatements);
+        // Events depth first, each with the fields of its own row.
+        QStringList expected;
+        for (const QString& line : reference) {
+            const QStringList parts = line.split(QLatin1Char(' '));
+            const bool top = parts[0] == QLatin1String("0");
+            expected << QStringLiteral("before ") + (top ? QString() : parts[1])
+                     << QStringLiteral("after ") + (top ? parts.mid(0, 3).join(QLatin1Char(' ')) + QStringLiteral(" ")
+                                                        : line);
+        }
+        EXPECT_EQ(events, expected);
+        tree->OnBeforAddNode = nullptr;
+        tree->OnAfterAddNode = nullptr;
+        tree->SetActive(false);
+    }
 }
 
 TEST_P(DynamicTreeTest, FirstLeafIsSelectedAsSoonAsItIsAdded)

@@ -2,10 +2,14 @@
 // refusable event, selection and its change event, hit tests, state images, free
 // notices and creation from a form resource.
 #include <QImage>
+#include <QLineEdit>
 #include <QPainter>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolTip>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
 
 #include "platform/FormResource.h"
@@ -50,6 +54,16 @@ protected:
     }
     void TearDown() override { TComponent::FreeAndNil(view); }
 
+    QTreeWidget* Widget() const { return static_cast<QTreeWidget*>(view->Widget()); }
+    // The nodes the widget itself holds (held-back nodes are not among them).
+    int WidgetNodeCount() const
+    {
+        int n = 0;
+        for (QTreeWidgetItemIterator it(Widget()); *it; ++it)
+            ++n;
+        return n;
+    }
+
     // A: A1 (A1a), A2;  B: B1
     void BuildSample()
     {
@@ -66,41 +80,113 @@ protected:
     TTreeNode *a = nullptr, *a1 = nullptr, *a1a = nullptr, *a2 = nullptr, *b = nullptr, *b1 = nullptr;
 };
 
-TEST_F(TreeViewTest, NodesKnowTheirPlace)
+TEST_F(TreeViewTest, NodesKnowTheirPlaceAlsoWhileHeldBack)
+{
+    for (const bool bulk : {false, true}) {
+        SCOPED_TRACE(bulk ? "added in a bulk update" : "added one by one");
+        view->Items()->Clear();
+        if (bulk)
+            view->Items()->BeginUpdate();
+        BuildSample();
+        EXPECT_EQ(WidgetNodeCount(), bulk ? 0 : 6);   // the two root branches are held back
+        struct Case {
+            TTreeNode* node;
+            TTreeNode* parent;
+            TTreeNode* firstChild;
+            int count, level, index, absolute;
+        };
+        const Case cases[] = {
+            {a, nullptr, a1, 2, 0, 0, 0}, {a1, a, a1a, 1, 1, 0, 1}, {a1a, a1, nullptr, 0, 2, 0, 2},
+            {a2, a, nullptr, 0, 1, 1, 3}, {b, nullptr, b1, 1, 0, 1, 4}, {b1, b, nullptr, 0, 1, 0, 5},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.node->Text().toStdString());
+            EXPECT_EQ(c.node->Parent(), c.parent);
+            EXPECT_EQ(c.node->getFirstChild(), c.firstChild);
+            EXPECT_EQ(c.node->HasChildren(), c.count > 0);
+            EXPECT_EQ(c.node->Count(), c.count);
+            EXPECT_EQ(c.node->Level(), c.level);
+            EXPECT_EQ(c.node->Index(), c.index);
+            EXPECT_EQ(view->Items()->Item(c.absolute), c.node);
+            EXPECT_EQ(c.node->TreeView(), view);
+            EXPECT_EQ(c.node->Owner(), view->Items());
+        }
+        EXPECT_EQ(view->Items()->GetFirstNode(), a);
+        EXPECT_EQ(a->getNextSibling(), b);
+        EXPECT_EQ(b->getPrevSibling(), a);
+        EXPECT_EQ(a->Item(1), a2);
+        EXPECT_EQ(a->Item(2), nullptr);
+        EXPECT_EQ(view->Items()->Item(6), nullptr);
+        EXPECT_TRUE(a1a->HasAsParent(a));
+        EXPECT_FALSE(b1->HasAsParent(a));
+        EXPECT_EQ(WidgetNodeCount(), bulk ? 0 : 6);   // walking the nodes needs no widget
+        for (const Case& c : cases)
+            EXPECT_EQ(c.node->AbsoluteIndex(), c.absolute);
+        EXPECT_EQ(view->Items()->Count(), 6);
+        if (bulk)
+            view->Items()->EndUpdate();
+        EXPECT_EQ(WidgetNodeCount(), 6);
+    }
+}
+
+// Nodes added at the end of a shown node during a bulk update wait beside the widget's
+// own and reach it together: one insertion per parent when the update ends.
+TEST_F(TreeViewTest, HeldNodesReachTheWidgetOncePerParent)
 {
     BuildSample();
+    TTreeNodes* items = view->Items();
+    QSignalSpy inserted(Widget()->model(), &QAbstractItemModel::rowsInserted);
+    items->BeginUpdate();
+    TTreeNode* a3 = items->AddChild(a, QStringLiteral("A3"));
+    TTreeNode* a3a = items->AddChild(a3, QStringLiteral("A3a"));
+    TTreeNode* a4 = items->AddObject(a3, QStringLiteral("A4"), nullptr);
+    TTreeNode* c = items->AddChild(nullptr, QStringLiteral("C"));
+    EXPECT_EQ(a->Count(), 4);
+    EXPECT_EQ(a->GetLastChild(), a4);
+    EXPECT_EQ(a2->getNextSibling(), a3);
+    EXPECT_EQ(a4->getPrevSibling(), a3);
+    EXPECT_EQ(a4->Index(), 3);
+    EXPECT_EQ(a3a->Level(), 2);
+    EXPECT_EQ(b->getNextSibling(), c);
+    EXPECT_EQ(c->Index(), 2);
+    EXPECT_EQ(inserted.count(), 0);
+    items->EndUpdate();
+    ASSERT_EQ(inserted.count(), 2);
+    EXPECT_EQ(inserted[0][1].toInt(), 2);   // under A: rows 2 and 3
+    EXPECT_EQ(inserted[0][2].toInt(), 3);
+    EXPECT_EQ(WidgetNodeCount(), 10);
+    EXPECT_EQ(a3a->Parent(), a3);
+    EXPECT_EQ(a->GetLastChild(), a4);
+}
+
+// Whatever needs the widget's own tree hands the held nodes over first.
+TEST_F(TreeViewTest, WhatNeedsTheWidgetTakesHeldNodesInFirst)
+{
     struct Case {
-        TTreeNode* node;
-        TTreeNode* parent;
-        TTreeNode* firstChild;
-        int count, level, index, absolute;
+        const char* what;
+        std::function<bool(TTreeNode*)> done;   // acts on the held node; true when it took effect
     };
     const Case cases[] = {
-        {a, nullptr, a1, 2, 0, 0, 0}, {a1, a, a1a, 1, 1, 0, 1}, {a1a, a1, nullptr, 0, 2, 0, 2},
-        {a2, a, nullptr, 0, 1, 1, 3}, {b, nullptr, b1, 1, 0, 1, 4}, {b1, b, nullptr, 0, 1, 0, 5},
+        {"select", [&](TTreeNode* n) { n->SetSelected(true); return view->Selected() == n; }},
+        {"expand", [&](TTreeNode* n) { n->SetExpanded(true); return n->Expanded(); }},
+        {"geometry", [&](TTreeNode* n) { return !n->DisplayRect(true).isEmpty(); }},
+        {"hit test", [&](TTreeNode* n) { return view->GetNodeAt(5, a->DisplayRect(false).center().y()) == a && n->Owner(); }},
+        {"delete a child", [&](TTreeNode* n) { n->DeleteChildren(); return !n->HasChildren(); }},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.node->Text().toStdString());
-        EXPECT_EQ(c.node->Parent(), c.parent);
-        EXPECT_EQ(c.node->getFirstChild(), c.firstChild);
-        EXPECT_EQ(c.node->HasChildren(), c.count > 0);
-        EXPECT_EQ(c.node->Count(), c.count);
-        EXPECT_EQ(c.node->Level(), c.level);
-        EXPECT_EQ(c.node->Index(), c.index);
-        EXPECT_EQ(c.node->AbsoluteIndex(), c.absolute);
-        EXPECT_EQ(view->Items()->Item(c.absolute), c.node);
-        EXPECT_EQ(c.node->TreeView(), view);
-        EXPECT_EQ(c.node->Owner(), view->Items());
+        SCOPED_TRACE(c.what);
+        view->Items()->Clear();
+        BuildSample();
+        a->SetExpanded(true);   // shows the held node's row once it is in
+        view->Items()->BeginUpdate();
+        TTreeNode* held = view->Items()->AddChild(a, QStringLiteral("A3"));
+        view->Items()->AddChild(held, QStringLiteral("A3a"));
+        ASSERT_EQ(WidgetNodeCount(), 6);
+        EXPECT_TRUE(c.done(held));
+        EXPECT_EQ(held->TreeView(), view);
+        EXPECT_GE(WidgetNodeCount(), 7);
+        view->Items()->EndUpdate();
     }
-    EXPECT_EQ(view->Items()->Count(), 6);
-    EXPECT_EQ(view->Items()->GetFirstNode(), a);
-    EXPECT_EQ(a->getNextSibling(), b);
-    EXPECT_EQ(b->getPrevSibling(), a);
-    EXPECT_EQ(a->Item(1), a2);
-    EXPECT_EQ(a->Item(2), nullptr);
-    EXPECT_EQ(view->Items()->Item(6), nullptr);
-    EXPECT_TRUE(a1a->HasAsParent(a));
-    EXPECT_FALSE(b1->HasAsParent(a));
 }
 
 TEST_F(TreeViewTest, CallerCreatedNodesAttachWhereAsked)
@@ -140,37 +226,56 @@ TEST_F(TreeViewTest, AttachingTwiceOrUnderAnotherViewIsAnError)
 
 TEST_F(TreeViewTest, DeletingNodesDeletesTheNodeObjectsParentFirst)
 {
-    QStringList log;
-    TTreeNodes* items = view->Items();
-    auto add = [&](TTreeNode* parent, const QString& name) {
-        return items->AddNode(new TLoggedNode(&log, name), parent, name, new int(42), naAddChild);
-    };
-    TTreeNode* p = add(nullptr, QStringLiteral("P"));
-    TTreeNode* c1 = add(p, QStringLiteral("C1"));
-    add(c1, QStringLiteral("C1a"));
-    add(p, QStringLiteral("C2"));
-    TTreeNode* q = add(nullptr, QStringLiteral("Q"));
-    add(q, QStringLiteral("Q1"));
-    add(nullptr, QStringLiteral("R"));
+    for (const bool bulk : {false, true}) {
+        SCOPED_TRACE(bulk ? "held back in a bulk update" : "added one by one");
+        if (!view)
+            SetUp();
+        QStringList log;
+        TTreeNodes* items = view->Items();
+        auto add = [&](TTreeNode* parent, const QString& name) {
+            return items->AddNode(new TLoggedNode(&log, name), parent, name, new int(42), naAddChild);
+        };
+        TTreeNode* p = add(nullptr, QStringLiteral("P"));
+        if (bulk)
+            items->BeginUpdate();   // P is in the widget; what comes next waits
+        TTreeNode* c1 = add(p, QStringLiteral("C1"));
+        add(c1, QStringLiteral("C1a"));
+        add(p, QStringLiteral("C2"));
+        TTreeNode* q = add(nullptr, QStringLiteral("Q"));
+        add(q, QStringLiteral("Q1"));
+        add(nullptr, QStringLiteral("R"));
 
-    p->DeleteChildren();
-    EXPECT_EQ(log, (QStringList{"C1", "C1a", "C2"}));
-    EXPECT_FALSE(p->HasChildren());
+        p->DeleteChildren();
+        EXPECT_EQ(log, (QStringList{"C1", "C1a", "C2"}));
+        EXPECT_FALSE(p->HasChildren());
 
-    log.clear();
-    q->Delete();
-    EXPECT_EQ(log, (QStringList{"Q", "Q1"}));
-    EXPECT_EQ(items->Count(), 2);
+        log.clear();
+        q->Delete();
+        EXPECT_EQ(log, (QStringList{"Q", "Q1"}));
+        EXPECT_EQ(items->Count(), 2);
 
-    log.clear();
-    items->Clear();
-    EXPECT_EQ(log, (QStringList{"P", "R"}));
-    EXPECT_EQ(items->GetFirstNode(), nullptr);
+        log.clear();
+        add(p, QStringLiteral("P1"));
+        add(p, QStringLiteral("P2"));
+        delete p;
+        EXPECT_EQ(log, (QStringList{"P", "P1", "P2"}));
+        log.clear();
+        delete add(nullptr, QStringLiteral("T"));
+        EXPECT_EQ(log, QStringList{"T"});
+        EXPECT_EQ(items->GetFirstNode()->Text(), QStringLiteral("R"));
+        EXPECT_EQ(items->GetFirstNode()->getNextSibling(), nullptr);
 
-    log.clear();
-    add(nullptr, QStringLiteral("Last"));
-    TComponent::FreeAndNil(view);
-    EXPECT_EQ(log, QStringList{"Last"});
+        log.clear();
+        add(nullptr, QStringLiteral("S"));
+        items->Clear();
+        EXPECT_EQ(log, (QStringList{"R", "S"}));
+        EXPECT_EQ(items->GetFirstNode(), nullptr);
+
+        log.clear();
+        add(nullptr, QStringLiteral("Last"));
+        TComponent::FreeAndNil(view);
+        EXPECT_EQ(log, QStringList{"Last"});
+    }
 }
 
 TEST_F(TreeViewTest, ExpandingAsksTheChainedHandlerWhichMayRefuse)
@@ -268,6 +373,16 @@ TEST_F(TreeViewTest, KeysReachTheViewThroughItsWindow)
     QTest::keyClick(view->Handle(), Qt::Key_Down);
     EXPECT_EQ(view->Selected(), b);
     EXPECT_EQ(view->Widget()->focusProxy(), view->Handle());
+
+    // F2 edits the label in place.
+    QTest::keyClick(view->Handle(), Qt::Key_F2);
+    auto* editor = Widget()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), QStringLiteral("B"));
+    editor->setText(QStringLiteral("B renamed"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();   // the editor commits through a queued call
+    EXPECT_EQ(b->Text(), QStringLiteral("B renamed"));
 }
 
 TEST_F(TreeViewTest, HitTestsNameThePartsOfANode)

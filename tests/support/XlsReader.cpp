@@ -1,4 +1,4 @@
-#include "sheet/XlsReader.h"
+#include "tests/support/XlsReader.h"
 
 #include <QFile>
 #include <cmath>

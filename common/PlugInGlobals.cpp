@@ -1,4 +1,4 @@
-#include "plugin/PlugInGlobals.h"
+#include "common/PlugInGlobals.h"
 
 namespace {
 TPlugInContext* GContext = nullptr;

@@ -1,9 +1,9 @@
-#include "common/gunSelectList.h"
+#include "print/gunSelectList.h"
 
 #include <iterator>
 
 #include "platform/StdCtrls.h"
-#include "plugin/PlugInGlobals.h"
+#include "common/PlugInGlobals.h"
 #include "plugin/untDefConnection.h"
 
 const QString SAllEntry = QStringLiteral("<全部>");

@@ -2,7 +2,7 @@
 // The library's view of its host: the context and the environment that the last
 // ShowPlugInWindow handed over. Every database access, setting and report title reads
 // through these. Null until the first call.
-#include "plugin/PlugInContext.h"
+#include "common/PlugInContext.h"
 
 TPlugInContext* PlugInContext();
 TPubVariable* PubVariable();

@@ -5,7 +5,7 @@
 // the staging name, the target is replaced in one step, a failure removes what was
 // staged and leaves an earlier file at the target untouched.
 //
-// What may be replaced follows sheet/WriteTarget.h: a link is written through to the
+// What may be replaced follows files/WriteTarget.h: a link is written through to the
 // regular file it leads to; folders, devices, FIFOs, sockets and files the user could not
 // write in place are refused before anything is written. A replaced file keeps its
 // permission bits, and its owner and group where the system lets this user give them;
@@ -14,7 +14,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "sheet/WriteTarget.h"
+#include "files/WriteTarget.h"
 
 namespace sheet {
 

@@ -1,4 +1,4 @@
-#include "sheet/StagedFile.h"
+#include "files/StagedFile.h"
 
 #include <QDir>
 #include <QFileInfo>

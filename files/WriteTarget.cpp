@@ -1,4 +1,4 @@
-#include "sheet/WriteTarget.h"
+#include "files/WriteTarget.h"
 
 #include <QFile>
 #include <QFileInfo>

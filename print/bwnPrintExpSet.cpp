@@ -1,4 +1,4 @@
-#include "common/bwnPrintExpSet.h"
+#include "print/bwnPrintExpSet.h"
 
 #include "common/AppDataStorage.h"
 #include "platform/FormResource.h"
