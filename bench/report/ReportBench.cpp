@@ -11,6 +11,9 @@
 //   OpenStatement   the same statement, rows counted only
 //   Floor           the same statement through SQLite's C library or libpq, no Qt: every
 //                   field of every row read, amounts as numbers and the rest as text
+//   JobCancel       the report job on the window's selection, cancelled half a second into
+//                   its statement (/rows:0) or after its first 10,000 rows (/rows:1):
+//                   cancel_ms, the time from the cancel to the worker's end
 //   BuildReport     the window's report without the window: the selection the window shows,
 //                   filled into the window's sheet control as FillSheet does (statement,
 //                   look-ups, template, rows in bulk into a sheet model the control then
@@ -30,6 +33,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
+#include <QThread>
 #include <QWidget>
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -46,6 +50,7 @@
 #include "print/CELL50Lib_TLB.h"
 #include "print/bwnTallyleaf.h"
 #include "print/untReportFill.h"
+#include "print/untReportJob.h"
 #include "trees/untDynamicTree.h"
 
 namespace {
@@ -375,6 +380,38 @@ void BuildReport(benchmark::State& state)
     state.counters["rows"] = form.cllBudget->GetRowCount(0) - 1;
 }
 BENCHMARK(BuildReport)->ArgName("calls")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void JobCancel(benchmark::State& state)
+{
+    if (!Ready(state))
+        return;
+    const bool inRows = state.range(0) == 1;
+    const TReportSelection selection = WindowSelection(*GBench->Form);
+    double latencyMs = 0;
+    for (auto _ : state) {
+        TReportJob job(selection, selection.FundCode, false);
+        job.Start();
+        if (inRows) {
+            while (job.RowsWritten() < 10000 && !job.Ended())
+                QThread::msleep(1);
+        } else {
+            while (job.Phase() == TReportJob::TPhase::Waiting)
+                QThread::msleep(1);
+            QThread::msleep(500);
+        }
+        QElapsedTimer clock;
+        clock.start();
+        job.Cancel();
+        job.Wait();
+        latencyMs = double(clock.nsecsElapsed()) / 1e6;
+        if (job.Phase() != TReportJob::TPhase::Cancelled) {
+            state.SkipWithError("the job ended before the cancel reached it");
+            return;
+        }
+    }
+    state.counters["cancel_ms"] = latencyMs;
+}
+BENCHMARK(JobCancel)->ArgName("rows")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 
