@@ -19,6 +19,7 @@
 #include "plugin/untDefConnection.h"
 #include "print/CELL50Lib_TLB.h"
 #include "print/untReportFill.h"
+#include "sheet/WorkbookExport.h"
 #include "trees/untCheckTree.h"
 #include "trees/untDynamicTree.h"
 
@@ -547,8 +548,11 @@ bool TbfrmTallyleaf::ExportAllFunds()
 bool TbfrmTallyleaf::ExportCurrentFund()
 {
     PrepareExportSheet();
-    sd->SetFilter("文件类型 (*.xls)|*.xls");
-    sd->SetFileName(ProposedFileName(".xls"));
+    // .xls holds 65,536 rows; a report longer than that is proposed as .xlsx.
+    const bool fitsXls = sheet::WorkbookExport::fits(QStringLiteral("report.xls"), cllExpExcel->Sheet().rowCount());
+    sd->SetFilter("Excel 97-2003 工作簿 (*.xls)|*.xls|Excel 工作簿 (*.xlsx)|*.xlsx");
+    sd->SetFilterIndex(fitsXls ? 1 : 2);
+    sd->SetFileName(ProposedFileName(fitsXls ? ".xls" : ".xlsx"));
     if (!sd->Execute())
         return false;
     const QString path = sd->FileName();

@@ -230,12 +230,20 @@ TEST_P(PrintWindowTest, CancelWritesNothingAndSaysNothing)
     int boxes = 0;
     Application->MessageBoxHook = [&](const QString&, const QString&, int) { ++boxes; return IDOK; };
     QString proposed;
+    QString filters;
+    int filterIndex = 0;
     Application->DialogHook = [&](TCommonDialog* d) {
-        proposed = static_cast<TSaveDialog*>(d)->FileName();
+        const auto* save = static_cast<TSaveDialog*>(d);
+        proposed = save->FileName();
+        filters = save->Filter();
+        filterIndex = save->FilterIndex();
         return false;
     };
     w->tbtnExcel->Click();
+    // Both workbook formats are offered; a report that fits .xls is proposed as .xls.
     EXPECT_EQ(proposed, "市财政局本级2024年国库集中支付改革预算数" + w->cobMid->Text() + "指标表.xls");
+    EXPECT_EQ(filters, "Excel 97-2003 工作簿 (*.xls)|*.xls|Excel 工作簿 (*.xlsx)|*.xlsx");
+    EXPECT_EQ(filterIndex, 1);
     w->cbNum->SetChecked(true);
     Application->DialogHook = [&](TCommonDialog* d) {
         EXPECT_TRUE(d->inherits("TFolderDialog"));
