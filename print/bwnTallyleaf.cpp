@@ -527,21 +527,27 @@ bool TbfrmTallyleaf::ExportAllFunds()
     if (!BrowseForFolder(FolderTitle, QString(), folder))
         return false;
     QStringList written;
+    QStringList asXlsx;   // reports longer than .xls holds
     QStringList failed;
     TFundRun run(*this);
     for (int i = 0; i < cobMid->Count(); ++i) {
         cobMid->SetItemIndex(i);
         try {
             PrepareExportSheet();
-            WriteWorkbook(*cllExpExcel, QDir(folder).filePath(ReportFileName(".xls")));
+            const bool fitsXls = sheet::WorkbookExport::fits(QStringLiteral("report.xls"), cllExpExcel->Sheet().rowCount());
+            WriteWorkbook(*cllExpExcel, QDir(folder).filePath(ReportFileName(fitsXls ? ".xls" : ".xlsx")));
             written << cobMid->Text();
+            if (!fitsXls)
+                asXlsx << cobMid->Text();
         } catch (const std::exception& e) {
             failed << cobMid->Text() + "：" + ExceptionMessage(e);
         }
     }
+    FExportNote = asXlsx.isEmpty() ? QString()
+                                   : "\n以下资金性质的报表超过65,536行，已导出为Excel工作簿（.xlsx）：" + asXlsx.join("、");
     if (!failed.isEmpty())
         throw TExceptReport("以下资金性质未能导出：\n" + failed.join('\n') + "\n已导出：" +
-                            (written.isEmpty() ? QStringLiteral("无") : written.join("、")));
+                            (written.isEmpty() ? QStringLiteral("无") : written.join("、")) + FExportNote);
     return !written.isEmpty();
 }
 
@@ -565,6 +571,7 @@ bool TbfrmTallyleaf::ExportCurrentFund()
 
 bool TbfrmTallyleaf::ExportToExcel()
 {
+    FExportNote.clear();
     return cbNum->Checked() ? ExportAllFunds() : ExportCurrentFund();
 }
 
@@ -572,7 +579,7 @@ void TbfrmTallyleaf::EXCEL1Click(TObject* Sender)
 {
     CallHandlerSafely(Sender, [this] {
         if (ExportToExcel())
-            Application->MessageBox("数据导出成功。", MessageCaption, MB_ICONINFORMATION);
+            Application->MessageBox("数据导出成功。" + FExportNote, MessageCaption, MB_ICONINFORMATION);
     });
 }
 
