@@ -383,6 +383,12 @@ int TCell5::ExportPdfFile(const QString& path)
     return Invoke(dispExportPdfFile, {path}).toInt();
 }
 
+void TCell5::SetSheet(sheet::Sheet&& filled)
+{
+    FSheet = std::move(filled);
+    Changed();
+}
+
 void TCell5::SetPrintFile(const QString& proposed, std::function<bool(const QString&)> mayWrite)
 {
     FPrintProposal = proposed;

@@ -93,6 +93,10 @@ public:
     // True when the machine has a printer installed.
     static bool PrinterInstalled();
 
+    // Shows a sheet filled elsewhere (a report built away from the control, or off the
+    // user-interface thread) in place of the current one; nothing of the old sheet stays.
+    void SetSheet(sheet::Sheet&& filled);
+
     // The engine underneath, for tests and tools.
     const sheet::Sheet& Sheet() const { return FSheet; }
     sheet::SheetView* View() const;

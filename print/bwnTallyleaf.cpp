@@ -19,6 +19,7 @@
 #include "plugin/untDefConnection.h"
 #include "print/CELL50Lib_TLB.h"
 #include "print/untReportFill.h"
+#include "sheet/WorkbookExport.h"
 #include "trees/untCheckTree.h"
 #include "trees/untDynamicTree.h"
 
@@ -527,29 +528,38 @@ bool TbfrmTallyleaf::ExportAllFunds()
     if (!BrowseForFolder(FolderTitle, QString(), folder))
         return false;
     QStringList written;
+    QStringList asXlsx;   // reports longer than .xls holds
     QStringList failed;
     TFundRun run(*this);
     for (int i = 0; i < cobMid->Count(); ++i) {
         cobMid->SetItemIndex(i);
         try {
             PrepareExportSheet();
-            WriteWorkbook(*cllExpExcel, QDir(folder).filePath(ReportFileName(".xls")));
+            const bool fitsXls = sheet::WorkbookExport::fits(QStringLiteral("report.xls"), cllExpExcel->Sheet().rowCount());
+            WriteWorkbook(*cllExpExcel, QDir(folder).filePath(ReportFileName(fitsXls ? ".xls" : ".xlsx")));
             written << cobMid->Text();
+            if (!fitsXls)
+                asXlsx << cobMid->Text();
         } catch (const std::exception& e) {
             failed << cobMid->Text() + "：" + ExceptionMessage(e);
         }
     }
+    FExportNote = asXlsx.isEmpty() ? QString()
+                                   : "\n以下资金性质的报表超过65,536行，已导出为Excel工作簿（.xlsx）：" + asXlsx.join("、");
     if (!failed.isEmpty())
         throw TExceptReport("以下资金性质未能导出：\n" + failed.join('\n') + "\n已导出：" +
-                            (written.isEmpty() ? QStringLiteral("无") : written.join("、")));
+                            (written.isEmpty() ? QStringLiteral("无") : written.join("、")) + FExportNote);
     return !written.isEmpty();
 }
 
 bool TbfrmTallyleaf::ExportCurrentFund()
 {
     PrepareExportSheet();
-    sd->SetFilter("文件类型 (*.xls)|*.xls");
-    sd->SetFileName(ProposedFileName(".xls"));
+    // .xls holds 65,536 rows; a report longer than that is proposed as .xlsx.
+    const bool fitsXls = sheet::WorkbookExport::fits(QStringLiteral("report.xls"), cllExpExcel->Sheet().rowCount());
+    sd->SetFilter("Excel 97-2003 工作簿 (*.xls)|*.xls|Excel 工作簿 (*.xlsx)|*.xlsx");
+    sd->SetFilterIndex(fitsXls ? 1 : 2);
+    sd->SetFileName(ProposedFileName(fitsXls ? ".xls" : ".xlsx"));
     if (!sd->Execute())
         return false;
     const QString path = sd->FileName();
@@ -562,6 +572,7 @@ bool TbfrmTallyleaf::ExportCurrentFund()
 
 bool TbfrmTallyleaf::ExportToExcel()
 {
+    FExportNote.clear();
     return cbNum->Checked() ? ExportAllFunds() : ExportCurrentFund();
 }
 
@@ -569,7 +580,7 @@ void TbfrmTallyleaf::EXCEL1Click(TObject* Sender)
 {
     CallHandlerSafely(Sender, [this] {
         if (ExportToExcel())
-            Application->MessageBox("数据导出成功。", MessageCaption, MB_ICONINFORMATION);
+            Application->MessageBox("数据导出成功。" + FExportNote, MessageCaption, MB_ICONINFORMATION);
     });
 }
 

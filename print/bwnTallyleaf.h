@@ -155,6 +155,8 @@ private:
     QString FEidPrefix;
     QString FUnitName;
     QString FTitle;
+    // What the last export's success message adds (the fund natures written as .xlsx).
+    QString FExportNote;
     QString FSubTitle;
     bool FTreeLoaded = false;
     QString FUnitNameFailure;

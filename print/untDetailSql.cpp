@@ -6,6 +6,7 @@
 
 #include <QStringList>
 #include <array>
+#include <functional>
 
 namespace {
 
@@ -118,6 +119,116 @@ private:
     const QString Len;
 };
 
+// Sums that add up again to the same value. SQLite's AmountSum adds whole ten-thousandths
+// as integers and divides once at the end; the single scan keeps those integer sums per
+// group and divides only after the totals have added them, so a total is the very integer
+// that the level blocks sum. Elsewhere the sums are exact decimals already.
+class TPartialSums {
+public:
+    explicit TPartialSums(const TSqlDialect& dialect) : FScaled(dialect.DialectKind() == TSqlDialect::Kind::SQLite) {}
+    // The sum of a group, kept for the totals.
+    QString Sum(const QString& expr) const
+    {
+        return FScaled ? "sum(CAST(ROUND((" + expr + ")*10000) AS INTEGER))" : "sum(" + expr + ")";
+    }
+    // The amount of a kept sum, or of the sum of kept sums.
+    QString Value(const QString& kept) const { return FScaled ? "(" + kept + "/10000.0)" : kept; }
+
+private:
+    bool FScaled;
+};
+
+// The same rows as TDetailSqlBuilder from one pass over vwbudget: the lines are grouped once
+// by unit, bid, iid, their names and secrecy, and the grand total, the level totals and the
+// detail rows are all taken from those groups. A group belongs to the level of its code;
+// level 1 also takes the groups of the prefix unit itself, whatever their level, so such a
+// group can show twice, as in the level blocks.
+class TSingleScanBuilder {
+public:
+    TSingleScanBuilder(const TSqlDialect& dialect, const TDetailSqlInputs& in)
+        : D(dialect), In(in), Sums(dialect), P(SqlEscape(in.EidPrefix)), U(SqlEscape(in.UnitName)),
+          Len(D.LengthFunction("eid")), Range(LevelRange(in.EidPrefix, in.MaxLeafClass, in.OwnLines))
+    {
+    }
+
+    QString Build() const
+    {
+        QStringList parts;
+        if (!In.Small)
+            parts << Totals("0", "'" + U + "合计'", QString());
+        const QString inRange = " where lvl between " + QString::number(Range.First) + " and " +
+                                QString::number(Range.Last);
+        if (const QString names = OtherLevelNames(); !names.isEmpty())
+            parts << Totals("lvl", names, inRange + " and lvl<>1 group by lvl");
+        if (HasLevelOne())
+            parts << Totals("1", "'" + U + "本级合计'", " where (lvl=1 or eid='" + P + "')");
+        parts << Details("lvl", inRange);
+        if (HasLevelOne())
+            parts << Details("1", " where eid='" + P + "' and lvl<>1");
+        // Rows of one unit, bid and iid that differ in a name or the secrecy come in the order
+        // of their groups (names, then "是" before "否"), whatever plan the server picks.
+        return Groups() + "select * from (" + parts.join(" union all ") + ") t where summ>0 order by orderid," +
+               D.CodeOrder("eid") + "," + D.CodeOrder("bid") + "," + D.CodeOrder("iid") + "," + D.CodeOrder("ename") +
+               "," + D.CodeOrder("bname") + "," + D.CodeOrder("iname") + "," + D.CodeOrder("issecret") + " desc";
+    }
+
+private:
+    bool HasLevelOne() const { return Range.First <= 1 && 1 <= Range.Last; }
+
+    QString Groups() const
+    {
+        QString sums = Sums.Sum("BudgMoney") + " as summ";
+        for (size_t k = 0; k < SplitConditions.size(); ++k)
+            sums += "," + Sums.Sum(D.ValueMap("bkid", {SplitConditions[k], "BudgMoney", "0"})) + " as " + SplitAliases[k];
+        return "with g as (select eid,ename,bid,bname,iid,iname,issecret,(" + Len + "/3-1) as lvl," + sums +
+               " from vwbudget where 1=1 " + ReportFilter(In) + " group by eid,ename,bid,bname,iid,iname,issecret) ";
+    }
+
+    // The amounts of a row: summ and the six splits, each split defaulting to 0 as in the
+    // level blocks.
+    QString Amounts(const std::function<QString(const QString&)>& value) const
+    {
+        QString text = value("summ") + " as summ";
+        for (const QString& alias : SplitAliases)
+            text += "," + D.NullReplace(value(alias), "0") + " as " + alias;
+        return text;
+    }
+
+    QString Totals(const QString& orderId, const QString& name, const QString& tail) const
+    {
+        return "select " + orderId + " as orderid,'' as issecret,'' as eid," + name +
+               " as ename,'' as bid,'' as bname,'' as iid,'' as iname,'' as lei,'' as kuan,'' as xiang," +
+               Amounts([this](const QString& c) { return Sums.Value("sum(" + c + ")"); }) + " from g" + tail;
+    }
+
+    QString Details(const QString& orderId, const QString& where) const
+    {
+        const QString s = D.SubstringFunctionName();
+        return "select " + orderId + " as orderid," + D.ValueMap("issecret", {"'0'", "'是'", "'否'"}) + " as issecret," +
+               D.ValueMap(Len, {"'3'", D.Concat("eid", "'001'"), "eid"}) + " as eid,ename,bid,bname,iid,iname," + s +
+               "(bid,1,3) as lei," + s + "(bid,4,2) as kuan," + s + "(bid,6,2) as xiang," +
+               Amounts([this](const QString& c) { return Sums.Value(c); }) + " from g" + where;
+    }
+
+    // The names of the level totals other than level 1's, by level.
+    QString OtherLevelNames() const
+    {
+        QString cases;
+        for (int i = Range.First; i <= Range.Last; ++i)
+            if (i != 1)
+                cases += " WHEN " + QString::number(i) + " THEN '" + ChineseNumeral(i) + "级单位合计'";
+        return cases.isEmpty() ? QString() : " CASE lvl" + cases + " END";
+    }
+
+    const TSqlDialect& D;
+    const TDetailSqlInputs& In;
+    const TPartialSums Sums;
+    const QString P;
+    const QString U;
+    const QString Len;
+    const TLevelRange Range;
+};
+
 } // namespace
 
 QString ChineseNumeral(int n)
@@ -162,9 +273,24 @@ bool HasOwnLines(const TDetailSqlInputs& in)
     return rows->FieldByName("n")->AsFloat() > 0;
 }
 
-QString BuildDetailSql(const TSqlDialect& dialect, const TDetailSqlInputs& in)
+QString BuildLevelBlockSql(const TSqlDialect& dialect, const TDetailSqlInputs& in)
 {
     return TDetailSqlBuilder(dialect, in).Build();
+}
+
+bool HasSingleScanForm(const TSqlDialect& dialect)
+{
+    return dialect.DialectKind() == TSqlDialect::Kind::SQLite || dialect.DialectKind() == TSqlDialect::Kind::Postgres;
+}
+
+QString BuildSingleScanSql(const TSqlDialect& dialect, const TDetailSqlInputs& in)
+{
+    return TSingleScanBuilder(dialect, in).Build();
+}
+
+QString BuildDetailSql(const TSqlDialect& dialect, const TDetailSqlInputs& in)
+{
+    return HasSingleScanForm(dialect) ? BuildSingleScanSql(dialect, in) : BuildLevelBlockSql(dialect, in);
 }
 
 QString MaxLeafClassSql(const QString& eidPrefix)
@@ -188,11 +314,8 @@ int MaxLeafClass(const QString& eidPrefix)
     return text.isEmpty() ? 0 : int(text.toDouble());
 }
 
-QString BuildDetailSql(const TReportSelection& selection)
+TDetailSqlInputs DetailSqlInputs(const TReportSelection& selection)
 {
-    TAdoConn* conn = GetDefConnection();
-    if (!conn)
-        throw TExceptReport("没有可用的数据库连接Def！");
     TDetailSqlInputs in;
     in.Year = selection.Year;
     in.EidPrefix = selection.FEidPrefix;
@@ -202,5 +325,13 @@ QString BuildDetailSql(const TReportSelection& selection)
     in.Small = IsSmallBranch();
     in.MaxLeafClass = MaxLeafClass(selection.FEidPrefix);
     in.OwnLines = OwnLevelMaySkip(in.EidPrefix) && HasOwnLines(in);
-    return BuildDetailSql(conn->Dialect(), in);
+    return in;
+}
+
+QString BuildDetailSql(const TReportSelection& selection)
+{
+    TAdoConn* conn = GetDefConnection();
+    if (!conn)
+        throw TExceptReport("没有可用的数据库连接Def！");
+    return BuildDetailSql(conn->Dialect(), DetailSqlInputs(selection));
 }

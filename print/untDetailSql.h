@@ -74,7 +74,17 @@ bool OwnLevelMaySkip(const QString& eidPrefix);
 // report's conditions.
 QString OwnLinesSql(const TDetailSqlInputs& in);
 
-// The report statement, built from text only.
+// The report statement as one block per level, each reading vwbudget twice (its total and
+// its rows) after the grand total: the text for every provider without a faster form, and
+// for SQL Server exactly as it has always been.
+QString BuildLevelBlockSql(const TSqlDialect& dialect, const TDetailSqlInputs& in);
+// The same rows, in the same order and with the same sums, from one pass over vwbudget: the
+// lines are grouped once and every total is added up from the groups. SQLite and PostgreSQL.
+QString BuildSingleScanSql(const TSqlDialect& dialect, const TDetailSqlInputs& in);
+// True for the dialects that run BuildSingleScanSql.
+bool HasSingleScanForm(const TSqlDialect& dialect);
+// The report statement, built from text only: the single scan where the dialect has it,
+// the level blocks otherwise.
 QString BuildDetailSql(const TSqlDialect& dialect, const TDetailSqlInputs& in);
 
 // The statement that finds the deepest leaf class under a prefix.
@@ -88,6 +98,10 @@ int MaxLeafClass(const QString& eidPrefix);
 // Whether the prefix unit has lines of its own under the report's conditions, read through
 // the "Def" connection. Raises TExceptReport with the database's message when the query fails.
 bool HasOwnLines(const TDetailSqlInputs& in);
+
+// The statement's inputs for a selection, with the look-ups on the "Def" connection:
+// IsSmallBranch, MaxLeafClass and, where it decides the first level, HasOwnLines.
+TDetailSqlInputs DetailSqlInputs(const TReportSelection& selection);
 
 // The report statement for a selection on the "Def" connection: its dialect, IsSmallBranch,
 // MaxLeafClass and, where it decides the first level, HasOwnLines.

@@ -4,11 +4,19 @@
 #include "plugin/untDefConnection.h"
 #include "print/CELL50Lib_TLB.h"
 #include "print/untReportTemplate.h"
+#include "sheet/Sheet.h"
+#include "sheet/SheetError.h"
+#include "sheet/SheetFonts.h"
+#include "sheet/TemplateReader.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QWidget>
 #include <array>
+#include <charconv>
 #include <cmath>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -25,6 +33,7 @@ constexpr std::array<TColumnWidth, 6> ReducedWidths{
 
 constexpr int FirstColumn = 1;
 constexpr int LastColumn = ReportColumns;
+constexpr int NameColumn = 5;
 constexpr int AmountAlign = 34;
 constexpr int TotalNameAlign = 36;
 constexpr int UnitNameAlign = 32;
@@ -32,68 +41,79 @@ constexpr int TotalStyle = 2;
 constexpr int UnitStyle = 0;
 constexpr double SplitThreshold = 0.001;
 
-// Decimal digits of a magnitude rounded to two places, half away from zero. The value is
-// first taken to 15 significant digits, so 1.005 (stored a hair below) rounds as written.
-QString RoundedDigits(double magnitude)
+// ------------------------------------------------------------------ amounts
+
+// A magnitude's first 15 significant digits and its decimal exponent.
+struct TSignificant {
+    std::array<char, 15> Digits{};
+    int Exponent = 0;
+};
+
+// Up to here the digits come from the standard library's conversion, above it from Qt's,
+// the one the pattern was first written with. Both round the exact binary value to the
+// nearest; they could part only on an exact tie at the sixteenth digit, and below 1e12 such
+// a tie never changes the digit that rounds the cents.
+constexpr double StandardDigitsBelow = 1e12;
+
+TSignificant SignificantDigits(double magnitude)
 {
-    const QString sci = QString::number(magnitude, 'e', 14); // d.dddddddddddddde±XX
-    const int ePos = int(sci.indexOf('e'));
-    const QString mantissa = sci.left(1) + sci.mid(2, ePos - 2);
-    const int exponent = sci.mid(ePos + 1).toInt();
-    // Digits of the value times 100, integer part only, with the next digit for rounding.
-    const int integerDigits = exponent + 1 + 2;
-    QString whole;
+    std::array<char, 48> buffer{};
+    const char* end = buffer.data();
+    QByteArray qtText;
+    if (magnitude < StandardDigitsBelow) {
+        end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude, std::chars_format::scientific, 14)
+                  .ptr;
+    } else {
+        qtText = QString::number(magnitude, 'e', 14).toLatin1();
+        std::copy(qtText.cbegin(), qtText.cend(), buffer.begin());
+        end = buffer.data() + qtText.size();
+    }
+    // d.dddddddddddddde±XX
+    TSignificant s;
+    s.Digits[0] = buffer[0];
+    std::copy(buffer.begin() + 2, buffer.begin() + 16, s.Digits.begin() + 1);
+    const char* exponent = buffer.data() + 17;
+    const bool negative = *exponent == '-';
+    std::from_chars(exponent + 1, end, s.Exponent);
+    if (negative)
+        s.Exponent = -s.Exponent;
+    return s;
+}
+
+// The digits of the magnitude times 100, rounded half up at the digit after them: the
+// integer digits then two decimals, at least three digits in all.
+std::string CentDigits(double magnitude)
+{
+    const TSignificant s = SignificantDigits(magnitude);
+    const int integerDigits = s.Exponent + 1 + 2;
+    const int count = int(s.Digits.size());
+    std::string whole;
     int next = 0;
     if (integerDigits <= 0) {
         whole = "0";
-        next = integerDigits == 0 ? mantissa[0].digitValue() : 0;
-    } else if (integerDigits >= mantissa.size()) {
-        whole = mantissa + QString(integerDigits - mantissa.size(), '0');
+        next = integerDigits == 0 ? s.Digits[0] - '0' : 0;
+    } else if (integerDigits >= count) {
+        whole.assign(s.Digits.data(), s.Digits.size());
+        whole.append(size_t(integerDigits - count), '0');
     } else {
-        whole = mantissa.left(integerDigits);
-        next = mantissa[integerDigits].digitValue();
+        whole.assign(s.Digits.data(), size_t(integerDigits));
+        next = s.Digits[size_t(integerDigits)] - '0';
     }
     if (next >= 5) { // carry through the digits
         int i = int(whole.size()) - 1;
-        while (i >= 0 && whole[i] == '9')
-            whole[i--] = '0';
+        while (i >= 0 && whole[size_t(i)] == '9')
+            whole[size_t(i--)] = '0';
         if (i < 0)
-            whole.prepend('1');
+            whole.insert(whole.begin(), '1');
         else
-            whole[i] = QChar(whole[i].unicode() + 1);
+            ++whole[size_t(i)];
     }
-    while (whole.size() < 3)
-        whole.prepend('0');
-    return whole; // at least "0dd": integer digits then two decimals
+    if (whole.size() < 3)
+        whole.insert(0, 3 - whole.size(), '0');
+    return whole;
 }
 
-QString GroupThousands(const QString& digits, const QString& separator)
-{
-    QString out;
-    const int n = int(digits.size());
-    for (int i = 0; i < n; ++i) {
-        if (i > 0 && (n - i) % 3 == 0)
-            out += separator;
-        out += digits[i];
-    }
-    return out;
-}
-
-void WriteAmount(TCell5& sheet, int column, int row, double value, bool asNumbers, const QLocale& locale)
-{
-    sheet.SetCellAlign(column, row, 0, AmountAlign);
-    if (asNumbers)
-        sheet.SetCellNumber(column, row, 0, value);
-    else
-        sheet.SetCellText(column, row, 0, FormatAmount(value, locale));
-}
-
-void StyleRow(TCell5& sheet, int row, bool total)
-{
-    for (int c = FirstColumn; c <= LastColumn; ++c)
-        sheet.SetCellStyle(c, row, 0, total ? TotalStyle : UnitStyle);
-    sheet.SetCellAlign(5, row, 0, total ? TotalNameAlign : UnitNameAlign);
-}
+// ------------------------------------------------------------------ writing rows
 
 // Finish follows Start whatever happens while rows are written.
 class TProgressScope {
@@ -140,32 +160,30 @@ private:
     bool FPaused = false;
 };
 
-// Sequence numbers and unit marks run on through the whole report: a unit's first row carries
-// its number, mark, code and name; its further rows leave those cells alone.
-class TRowWriter {
+// The filling rules, row after row, whatever writes the cells. Sequence numbers and unit
+// marks run on through the whole report: a unit's first row carries its number, mark, code
+// and name; its further rows leave those cells alone.
+template <class TSink>
+class TRowRules {
 public:
-    TRowWriter(TCell5& sheet, const TSpecialAccounts& special, bool asNumbers)
-        : FSheet(sheet), FSpecial(special), FAsNumbers(asNumbers)
-    {
-    }
+    TRowRules(TSink& sink, const TSpecialAccounts& special) : FSink(sink), FSpecial(special) {}
 
     void Write(const TDetailRow& row)
     {
-        FSheet.SetRowCount(FSheet.GetRowCount(0) + 1, 0);
-        const int r = FSheet.GetRowCount(0) - 1;
-        FSheet.SetCellText(3, r, 0, row.issecret);
+        const int r = FSink.AppendRow();
+        FSink.Text(3, r, row.issecret);
         if (row.eid != FPrevious || row.eid.isEmpty())
             WriteUnitHead(row, r);
         const std::array<const QString*, 6> texts{&row.lei, &row.kuan, &row.xiang, &row.bname, &row.iid, &row.iname};
         for (size_t k = 0; k < texts.size(); ++k)
-            FSheet.SetCellText(6 + int(k), r, 0, *texts[k]);
-        WriteAmount(FSheet, 12, r, row.summ, FAsNumbers, FLocale);
+            FSink.Text(6 + int(k), r, *texts[k]);
+        FSink.Amount(12, r, row.summ);
         const std::array<double, 6> splits{row.dnjb, row.dnxm, row.dnqt, row.jyjb, row.jyxm, row.jyqt};
         for (size_t k = 0; k < splits.size(); ++k)
             if (splits[k] > SplitThreshold)
-                WriteAmount(FSheet, 13 + int(k), r, splits[k], FAsNumbers, FLocale);
-        StyleRow(FSheet, r, row.eid.isEmpty());
-        FSheet.SetRowHeight(1, FSheet.GetRowFitHeight(r), r, 0);
+                FSink.Amount(13 + int(k), r, splits[k]);
+        FSink.Look(r, row.eid.isEmpty());
+        FSink.FitHeight(r);
     }
 
 private:
@@ -174,41 +192,232 @@ private:
         FPrevious = row.eid;
         QString mark;
         if (!row.eid.isEmpty()) {
-            FSheet.SetCellText(2, r, 0, QString::number(FCounter++));
+            FSink.Text(2, r, QString::number(FCounter++));
             if (FSpecial.IsSpecialAccount(row.eid))
                 mark = "*";
         }
-        FSheet.SetCellText(4, r, 0, mark + row.eid);
-        FSheet.SetCellText(5, r, 0, row.ename);
+        FSink.Text(4, r, mark + row.eid);
+        FSink.Text(NameColumn, r, row.ename);
     }
 
-    TCell5& FSheet;
+    TSink& FSink;
     const TSpecialAccounts& FSpecial;
-    const bool FAsNumbers;
-    const QLocale FLocale = QLocale::system();   // read once per report, not per cell
     int FCounter = 1;
     QString FPrevious;
 };
 
-// A template that reads but lacks what the report needs (one cut short at a line end, or
-// one made for another report) is refused before any row is written.
-void CheckReportTemplate(TCell5& sheet, const QString& path)
+// Rows written through the control's operations, one call per cell.
+class TCallSink {
+public:
+    TCallSink(TCell5& cell, bool asNumbers) : FCell(cell), FAsNumbers(asNumbers) {}
+
+    int AppendRow()
+    {
+        FCell.SetRowCount(FCell.GetRowCount(0) + 1, 0);
+        return FCell.GetRowCount(0) - 1;
+    }
+    void Text(int col, int row, const QString& text) { FCell.SetCellText(col, row, 0, text); }
+    void Amount(int col, int row, double value)
+    {
+        FCell.SetCellAlign(col, row, 0, AmountAlign);
+        if (FAsNumbers)
+            FCell.SetCellNumber(col, row, 0, value);
+        else
+            FCell.SetCellText(col, row, 0, FFormat(value));
+    }
+    void Look(int row, bool total)
+    {
+        for (int c = FirstColumn; c <= LastColumn; ++c)
+            FCell.SetCellStyle(c, row, 0, total ? TotalStyle : UnitStyle);
+        FCell.SetCellAlign(NameColumn, row, 0, total ? TotalNameAlign : UnitNameAlign);
+    }
+    void FitHeight(int row) { FCell.SetRowHeight(1, FCell.GetRowFitHeight(row), row, 0); }
+    void Finish() { FCell.DeleteRows(ReportSpareRow, 1, 0); }
+
+private:
+    TCell5& FCell;
+    const bool FAsNumbers;
+    const TAmountFormat FFormat;   // the user's separators, read once per report
+};
+
+// Rows written straight into a sheet model, as the control's calls leave them: a new row
+// starts with the formats of the row above it (the spare row for the first), an amount
+// written takes alignment 34, every column of the row takes the row's style and the unit
+// name its alignment, and the row's height fits its cells. The format that one change makes
+// of a format is kept, and so is the height of each cell value, since a report repeats most
+// of its texts.
+class TModelSink {
+public:
+    TModelSink(sheet::Sheet& sheet, bool asNumbers, int rows)
+        : FSheet(sheet), FFonts(sheet), FAsNumbers(asNumbers), FFormats(size_t(LastColumn) + 1, 0),
+          FCells(size_t(LastColumn) + 1), FNext(sheet.rowCount() + 1)
+    {
+        for (int c = FirstColumn; c <= LastColumn && sheet.rowCount() > 0; ++c)
+            FFormats[size_t(c)] = sheet.formatIndex(c, sheet.rowCount());
+        // New rows take the last row's formats and height, as one row at a time would.
+        sheet.setRowCount(sheet.rowCount() + rows);
+    }
+
+    int AppendRow()
+    {
+        if (FNext > FSheet.rowCount())
+            FSheet.setRowCount(FNext);
+        for (TCell& cell : FCells)
+            cell = TCell();
+        return FNext++;
+    }
+    void Text(int col, int row, const QString& text)
+    {
+        FSheet.setText(col, row, text);
+        Keep(col, text.isEmpty() ? sheet::CellKind::Empty : sheet::CellKind::Text, text);
+    }
+    void Amount(int col, int row, double value)
+    {
+        if (FAsNumbers) {
+            FSheet.setNumber(col, row, value);
+            Keep(col, sheet::CellKind::Number, QString());
+        } else {
+            Text(col, row, FFormat(value));
+        }
+        FCells[size_t(col)].Amount = true;
+    }
+    void Look(int row, bool total)
+    {
+        for (int c = FirstColumn; c <= LastColumn; ++c) {
+            int format = FFormats[size_t(c)];
+            if (FCells[size_t(c)].Amount)
+                format = Changed(format, AlignAmount);
+            format = Changed(format, total ? StyleTotal : StyleUnit);
+            if (c == NameColumn)
+                format = Changed(format, total ? AlignTotalName : AlignUnitName);
+            FFormats[size_t(c)] = format;
+            FSheet.setFormatIndex(c, row, format);
+        }
+    }
+    void FitHeight(int row)
+    {
+        double height = sheet::Sheet::DefaultRowHeight;
+        for (int c = FirstColumn; c <= LastColumn; ++c)
+            if (FCells[size_t(c)].Kind != sheet::CellKind::Empty)
+                height = std::max(height, CellHeight(c, row));
+        FSheet.setRowHeight(row, int(std::ceil(height)));
+    }
+    void Finish() { FSheet.deleteRows(ReportSpareRow, 1); }
+
+private:
+    enum Change { AlignAmount, AlignTotalName, AlignUnitName, StyleTotal, StyleUnit, ChangeCount };
+
+    // What the current row holds in a column.
+    struct TCell {
+        sheet::CellKind Kind = sheet::CellKind::Empty;
+        QString Text;
+        bool Amount = false;
+    };
+
+    // A cell's value as far as its height depends on it: the column (its width), the format
+    // and the text. A one-line cell whose format does not wrap, and a number, are one line
+    // high whatever they say.
+    struct THeightKey {
+        int Col;
+        int Format;
+        QString Text;
+        bool operator==(const THeightKey&) const = default;
+    };
+    friend size_t qHash(const THeightKey& k, size_t seed) { return qHashMulti(seed, k.Col, k.Format, k.Text); }
+
+    void Keep(int col, sheet::CellKind kind, const QString& text)
+    {
+        TCell& cell = FCells[size_t(col)];
+        cell.Kind = kind;
+        cell.Text = text;
+    }
+
+    int Changed(int format, Change change)
+    {
+        const size_t slot = size_t(format) * ChangeCount + change;
+        if (slot >= FChanges.size())
+            FChanges.resize(size_t(FSheet.formatCount()) * ChangeCount, -1);
+        if (FChanges[slot] < 0) {
+            sheet::CellFormat f = FSheet.format(format);
+            switch (change) {
+            case AlignAmount: f.align = AmountAlign; break;
+            case AlignTotalName: f.align = TotalNameAlign; break;
+            case AlignUnitName: f.align = UnitNameAlign; break;
+            case StyleTotal: f.style = TotalStyle; break;
+            case StyleUnit: f.style = UnitStyle; break;
+            case ChangeCount: break;
+            }
+            const int changed = FSheet.addFormat(f);
+            if (size_t(FSheet.formatCount()) * ChangeCount > FChanges.size())
+                FChanges.resize(size_t(FSheet.formatCount()) * ChangeCount, -1);
+            FChanges[slot] = changed;
+        }
+        return FChanges[slot];
+    }
+
+    double CellHeight(int col, int row)
+    {
+        const TCell& cell = FCells[size_t(col)];
+        const int format = FFormats[size_t(col)];
+        const bool oneLine = cell.Kind == sheet::CellKind::Number ||
+                             (!FSheet.format(format).wrap && !cell.Text.contains(QLatin1Char('\n')));
+        const THeightKey key{col, format, oneLine ? QString() : cell.Text};
+        const auto known = FHeights.constFind(key);
+        if (known != FHeights.cend())
+            return known.value();
+        const double height = FFonts.cellFitHeight(col, row);
+        FHeights.insert(key, height);
+        return height;
+    }
+
+    sheet::Sheet& FSheet;
+    sheet::SheetFonts FFonts;
+    const bool FAsNumbers;
+    const TAmountFormat FFormat;
+    std::vector<int> FFormats;   // by column: the formats of the row last written
+    std::vector<TCell> FCells;   // by column: what the current row holds
+    std::vector<int> FChanges;   // format × change: the changed format, -1 until needed
+    QHash<THeightKey, double> FHeights;
+    int FNext;
+};
+
+template <class TSink>
+int WriteRows(TSink& sink, TDataSet& query, const TSpecialAccounts& special, TReportProgress* progress)
 {
-    const QString shortfall = ReportTemplateShortfall(sheet.Sheet());
-    if (shortfall.isEmpty())
-        return;
-    sheet.SetRowCount(0, 0);   // no half template on screen
-    throw TExceptReport("报表模板文件" + path + "不能用于指标明细表：" + shortfall + "！");
+    TRowRules<TSink> rules(sink, special);
+    const TDetailRowReader reader(query);
+    TDetailRow row;
+    int written = 0;
+    for (query.First(); !query.Eof(); query.Next()) {
+        if (progress)
+            progress->Step();
+        reader.Read(row);
+        rules.Write(row);
+        ++written;
+    }
+    sink.Finish();
+    return written;
 }
 
-void LoadTemplate(TCell5& sheet, const QString& path)
+// ------------------------------------------------------------------ template
+
+// A template that reads but lacks what the report needs (one cut short at a line end, or
+// one made for another report) is refused before any row is written.
+sheet::Sheet ReadTemplate(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable())
         throw TExceptReport("报表模板文件" + path + "不存在或无法读取！");
-    if (sheet.OpenSheetFile(path, QString()) != 1)
-        throw TExceptReport("报表模板文件" + path + "无法打开：" + sheet.LastError());
-    CheckReportTemplate(sheet, path);
+    sheet::Sheet sheet;
+    try {
+        sheet = sheet::TemplateReader::read(path);
+    } catch (const sheet::SheetError& e) {
+        throw TExceptReport("报表模板文件" + path + "无法打开：" + e.message());
+    }
+    const QString shortfall = ReportTemplateShortfall(sheet);
+    if (!shortfall.isEmpty())
+        throw TExceptReport("报表模板文件" + path + "不能用于指标明细表：" + shortfall + "！");
+    return sheet;
 }
 
 } // namespace
@@ -257,39 +466,63 @@ bool KeepTemplateWidths(const QString& fundCode, bool deptLogin, const QString& 
     return fundCode == "11" && deptLogin && (eidPrefix == loginCode || eidPrefix == loginCode.left(3));
 }
 
-QString FormatAmount(double value, const QLocale& locale)
+TAmountFormat::TAmountFormat(const QLocale& locale) : FGroup(locale.groupSeparator()), FDecimal(locale.decimalPoint())
+{
+}
+
+QString TAmountFormat::operator()(double value) const
 {
     if (!std::isfinite(value))
         return QString::number(value);
-    const QString digits = RoundedDigits(std::fabs(value));
-    const QString integerPart = digits.left(digits.size() - 2);
-    QString text = GroupThousands(integerPart, locale.groupSeparator()) + locale.decimalPoint() + digits.right(2);
+    const std::string digits = CentDigits(std::fabs(value));
+    const qsizetype integers = qsizetype(digits.size()) - 2;
+    QString text;
+    text.reserve(integers + integers / 3 * FGroup.size() + FDecimal.size() + 3);
     // A value that rounds to zero shows no sign.
-    const bool zero = digits.count('0') == digits.size();
-    return value < 0 && !zero ? "-" + text : text;
+    if (value < 0 && digits.find_first_not_of('0') != std::string::npos)
+        text += QLatin1Char('-');
+    for (qsizetype i = 0; i < integers; ++i) {
+        if (i > 0 && (integers - i) % 3 == 0)
+            text += FGroup;
+        text += QLatin1Char(digits[size_t(i)]);
+    }
+    text += FDecimal;
+    text += QLatin1Char(digits[size_t(integers)]);
+    text += QLatin1Char(digits[size_t(integers) + 1]);
+    return text;
+}
+
+QString FormatAmount(double value, const QLocale& locale)
+{
+    return TAmountFormat(locale)(value);
+}
+
+TDetailRowReader::TDetailRowReader(const TDataSet& query)
+{
+    static const std::array<const char*, 9> texts{"issecret", "eid",   "ename", "lei",  "kuan",
+                                                  "xiang",    "bname", "iid",   "iname"};
+    static const std::array<const char*, 7> amounts{"summ", "dnjb", "dnxm", "dnqt", "jyjb", "jyxm", "jyqt"};
+    for (size_t k = 0; k < texts.size(); ++k)
+        FTexts[k] = query.FieldByName(texts[k]);
+    for (size_t k = 0; k < amounts.size(); ++k)
+        FAmounts[k] = query.FieldByName(amounts[k]);
+}
+
+void TDetailRowReader::Read(TDetailRow& row) const
+{
+    const std::array<QString*, 9> texts{&row.issecret, &row.eid,   &row.ename, &row.lei,  &row.kuan,
+                                        &row.xiang,    &row.bname, &row.iid,   &row.iname};
+    const std::array<double*, 7> amounts{&row.summ, &row.dnjb, &row.dnxm, &row.dnqt, &row.jyjb, &row.jyxm, &row.jyqt};
+    for (size_t k = 0; k < texts.size(); ++k)
+        *texts[k] = FTexts[k]->AsString();
+    for (size_t k = 0; k < amounts.size(); ++k)
+        *amounts[k] = FAmounts[k]->AsFloat();
 }
 
 TDetailRow ReadDetailRow(const TDataSet& query)
 {
     TDetailRow row;
-    auto text = [&](const char* name) { return query.FieldByName(name)->AsString(); };
-    auto amount = [&](const char* name) { return query.FieldByName(name)->AsFloat(); };
-    row.issecret = text("issecret");
-    row.eid = text("eid");
-    row.ename = text("ename");
-    row.lei = text("lei");
-    row.kuan = text("kuan");
-    row.xiang = text("xiang");
-    row.bname = text("bname");
-    row.iid = text("iid");
-    row.iname = text("iname");
-    row.summ = amount("summ");
-    row.dnjb = amount("dnjb");
-    row.dnxm = amount("dnxm");
-    row.dnqt = amount("dnqt");
-    row.jyjb = amount("jyjb");
-    row.jyxm = amount("jyxm");
-    row.jyqt = amount("jyqt");
+    TDetailRowReader(query).Read(row);
     return row;
 }
 
@@ -298,30 +531,37 @@ int WriteDetailRows(TCell5& sheet, TDataSet& query, const TSpecialAccounts& spec
 {
     TSheetPaintPause pause(sheet);
     TProgressScope scope(progress, query.RecordCount());
-    TRowWriter writer(sheet, special, asNumbers);
-    int written = 0;
-    for (query.First(); !query.Eof(); query.Next()) {
-        if (progress)
-            progress->Step();
-        writer.Write(ReadDetailRow(query));
-        ++written;
-    }
-    sheet.DeleteRows(7, 1, 0);
-    return written;
+    TCallSink sink(sheet, asNumbers);
+    return WriteRows(sink, query, special, progress);
 }
 
-void FillSheet(TCell5& sheet, const TReportSelection& selection, const QString& fundCode, bool asNumbers,
-               TReportProgress* progress)
+int WriteDetailRows(sheet::Sheet& sheet, TDataSet& query, const TSpecialAccounts& special, bool asNumbers,
+                    TReportProgress* progress)
 {
-    LoadTemplate(sheet, selection.TemplateFolder + TemplateFileName(fundCode));
+    TProgressScope scope(progress, query.RecordCount());
+    TModelSink sink(sheet, asNumbers, query.RecordCount());
+    return WriteRows(sink, query, special, progress);
+}
+
+namespace {
+
+// The fund's template with its widths and titles.
+sheet::Sheet TitledTemplate(const TReportSelection& selection, const QString& fundCode)
+{
+    sheet::Sheet sheet = ReadTemplate(selection.TemplateFolder + TemplateFileName(fundCode));
     if (!KeepTemplateWidths(fundCode, IsDeptLogin(), selection.FEidPrefix, LoginUnitCode()))
         for (const TColumnWidth& w : ReducedWidths)
-            sheet.SetColumnWidth(1, w.Width, w.Column, 0);
-    sheet.SetWorkbookReadonly(true);
-    sheet.SetCellText(2, 1, 0, selection.FTitle);
-    sheet.SetCellText(6, 2, 0, selection.FSubTitle);
-    sheet.SetCellText(6, 3, 0, QString::number(selection.Year) + "年预算构成");
+            sheet.setColumnWidth(w.Column, w.Width);
+    sheet.setReadOnly(true);
+    sheet.setText(2, 1, selection.FTitle);
+    sheet.setText(6, 2, selection.FSubTitle);
+    sheet.setText(6, 3, QString::number(selection.Year) + "年预算构成");
+    return sheet;
+}
 
+void WriteReportRows(sheet::Sheet& sheet, const TReportSelection& selection, const QString& fundCode, bool asNumbers,
+                     TReportProgress* progress)
+{
     // The fund code picks the template and the fund condition of the statement alike.
     TReportSelection statement = selection;
     statement.FundCode = fundCode;
@@ -333,4 +573,40 @@ void FillSheet(TCell5& sheet, const TReportSelection& selection, const QString& 
     TSpecialAccounts special;
     special.Load(selection.FEidPrefix);
     WriteDetailRows(sheet, *query->Query(), special, asNumbers, progress);
+}
+
+} // namespace
+
+sheet::Sheet BuildReportSheet(const TReportSelection& selection, const QString& fundCode, bool asNumbers,
+                              TReportProgress* progress)
+{
+    sheet::Sheet sheet = TitledTemplate(selection, fundCode);
+    WriteReportRows(sheet, selection, fundCode, asNumbers, progress);
+    return sheet;
+}
+
+namespace {
+
+// What the control shows of a report that failed: its titled template, or nothing when the
+// template itself cannot be read.
+void ShowNoRows(TCell5& cell, const TReportSelection& selection, const QString& fundCode)
+{
+    try {
+        cell.SetSheet(TitledTemplate(selection, fundCode));
+    } catch (...) {
+        cell.SetSheet(sheet::Sheet());
+    }
+}
+
+} // namespace
+
+void FillSheet(TCell5& sheet, const TReportSelection& selection, const QString& fundCode, bool asNumbers,
+               TReportProgress* progress)
+{
+    try {
+        sheet.SetSheet(BuildReportSheet(selection, fundCode, asNumbers, progress));
+    } catch (...) {
+        ShowNoRows(sheet, selection, fundCode);
+        throw;
+    }
 }

@@ -4,14 +4,25 @@
 //
 // The same filling serves the visible sheet (amounts as text in the pattern "#,###0.00" with
 // the user's separators) and the hidden export sheet (amounts as numbers).
+//
+// Rows are written in one of two ways, with the same rules and to the same result, cell for
+// cell: through the report control's operations (TCell5, one call per cell, style and height,
+// as the control is driven), or in bulk straight into a sheet model that nobody shows yet,
+// which a report built off the user-interface thread fills and the control then takes over.
 #include "print/untDetailSql.h"
 
 #include <QLocale>
 #include <QSet>
 #include <QString>
+#include <array>
 
 class TCell5;
 class TDataSet;
+class TField;
+
+namespace sheet {
+class Sheet;
+}
 
 // One row of the detail statement.
 struct TDetailRow {
@@ -34,7 +45,8 @@ struct TDetailRow {
 };
 
 // What the window shows while rows are written (progress panel, bar, hourglass). Start comes
-// once the row count is known; Finish always follows a Start, also when writing fails.
+// once the row count is known, before any row is written; Finish always follows a Start, also
+// when writing fails. Whoever runs a report may stop it by raising from Start or Step.
 class TReportProgress {
 public:
     virtual ~TReportProgress() = default;
@@ -71,21 +83,58 @@ QString TemplateFileName(const QString& fundCode);
 // template and never changes widths either.
 bool KeepTemplateWidths(const QString& fundCode, bool deptLogin, const QString& eidPrefix, const QString& loginCode);
 
-// An amount in the pattern "#,###0.00": thousands grouped by three, at least one integer digit,
-// two decimals rounded half away from zero, the locale's group and decimal separators.
+// Amounts in the pattern "#,###0.00": thousands grouped by three, at least one integer digit,
+// two decimals rounded half away from zero, the locale's group and decimal separators. The
+// value is first taken to 15 significant digits, so 1.005 (stored a hair below) rounds as
+// written. The separators are read once, for a whole report.
+class TAmountFormat {
+public:
+    explicit TAmountFormat(const QLocale& locale = QLocale::system());
+    QString operator()(double value) const;
+
+private:
+    QString FGroup;
+    QString FDecimal;
+};
+
+// One amount in the pattern of TAmountFormat.
 QString FormatAmount(double value, const QLocale& locale = QLocale::system());
 
 // The current row of an open detail query.
 TDetailRow ReadDetailRow(const TDataSet& query);
 
-// Loads the fund's template into the sheet, sets widths and titles, runs the detail statement
-// on the "Def" connection and writes its rows. Raises TExceptReport when the template cannot
-// be read (nothing is then written) or a query fails (the database's message included); a
-// statement with no rows leaves the template with its titles only.
+// The fields of an open detail query, found by name once: reads row after row into the same
+// record. Raises what the data set raises for a missing field.
+class TDetailRowReader {
+public:
+    explicit TDetailRowReader(const TDataSet& query);
+    void Read(TDetailRow& row) const;
+
+private:
+    std::array<const TField*, 9> FTexts{};
+    std::array<const TField*, 7> FAmounts{};
+};
+
+// The report of a selection as a sheet model that nobody shows yet: the fund's template with
+// its widths and titles, then the look-ups and the detail statement on this thread's "Def"
+// connection, and every row written in bulk. Raises TExceptReport when the template cannot be
+// read or a query fails (the database's message included); a statement with no rows gives
+// the template with its titles only. Progress as in FillSheet.
+sheet::Sheet BuildReportSheet(const TReportSelection& selection, const QString& fundCode, bool asNumbers,
+                              TReportProgress* progress = nullptr);
+
+// Builds the report as BuildReportSheet does and shows it in the sheet control, which keeps
+// what it showed until the report is whole. When building fails or is stopped the control
+// shows no rows of it: the titled template once the template has been read (as for a
+// failing statement), an empty sheet when the template itself failed.
 void FillSheet(TCell5& sheet, const TReportSelection& selection, const QString& fundCode, bool asNumbers,
                TReportProgress* progress = nullptr);
 
-// Writes the rows of an open detail query after the template's rows (the part of FillSheet
-// after the query has been opened). Returns the number of rows written.
+// Writes the rows of an open detail query after the template's rows, then removes the
+// template's spare row. Returns the number of rows written.
+// Through the control's operations, one call per cell:
 int WriteDetailRows(TCell5& sheet, TDataSet& query, const TSpecialAccounts& special, bool asNumbers,
+                    TReportProgress* progress);
+// In bulk into a sheet model, to the same cells, formats and heights:
+int WriteDetailRows(sheet::Sheet& sheet, TDataSet& query, const TSpecialAccounts& special, bool asNumbers,
                     TReportProgress* progress);

@@ -76,34 +76,41 @@ double SheetFonts::cellHeight(int col, int row, double width)
 {
     const CellFormat& f = m_sheet.cellFormat(col, row);
     const QString text = m_sheet.displayText(col, row);
-    const bool figure = m_sheet.isFigure(col, row);
+    const bool oneLine = !text.contains(QLatin1Char('\n'));
     // One line is one line high whatever its width (a shrunk line is lower): a large
-    // report's amounts need no shaping here.
-    if ((!f.wrap || figure) && !text.contains(QLatin1Char('\n')))
+    // report's amounts need no shaping here, nor the test whether they read as numbers.
+    if (oneLine && !f.wrap)
+        return metrics(f).height();
+    const bool figure = m_sheet.isFigure(col, row);
+    if (oneLine && figure)
         return metrics(f).height();
     return layoutCellText(*this, f, text, figure, m_sheet.kind(col, row) == CellKind::Number, width).size.height();
+}
+
+double SheetFonts::cellFitHeight(int col, int row)
+{
+    if (m_sheet.kind(col, row) == CellKind::Empty)
+        return 0;
+    double width = m_sheet.columnWidth(col);
+    if (const CellRange* m = m_sheet.mergeAt(col, row)) {
+        // A text merged over several rows shares their height; it sets none alone.
+        if (m->firstRow != m->lastRow || m->firstCol != col)
+            return 0;
+        width = 0;
+        for (int mc = m->firstCol; mc <= m->lastCol; ++mc)
+            width += m_sheet.columnWidth(mc);
+    }
+    if (width <= 0)
+        return 0;
+    return cellHeight(col, row, width - 2 * CellPaddingX) + 2 * CellPaddingY;
 }
 
 int SheetFonts::fitRowHeight(int row)
 {
     m_sheet.checkRow(row);
     double height = Sheet::DefaultRowHeight;
-    for (int c = 1; c <= m_sheet.columnCount(); ++c) {
-        if (m_sheet.kind(c, row) == CellKind::Empty)
-            continue;
-        double width = m_sheet.columnWidth(c);
-        if (const CellRange* m = m_sheet.mergeAt(c, row)) {
-            // A text merged over several rows shares their height; it sets none alone.
-            if (m->firstRow != m->lastRow || m->firstCol != c)
-                continue;
-            width = 0;
-            for (int mc = m->firstCol; mc <= m->lastCol; ++mc)
-                width += m_sheet.columnWidth(mc);
-        }
-        if (width <= 0)
-            continue;
-        height = std::max(height, cellHeight(c, row, width - 2 * CellPaddingX) + 2 * CellPaddingY);
-    }
+    for (int c = 1; c <= m_sheet.columnCount(); ++c)
+        height = std::max(height, cellFitHeight(c, row));
     return static_cast<int>(std::ceil(height));
 }
 

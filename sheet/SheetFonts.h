@@ -38,6 +38,11 @@ public:
     // column's width (or its merged width) as the cell paints it (layoutCellText); at
     // least the sheet's default height.
     int fitRowHeight(int row);
+    // The height one cell asks of its row (its text laid out as fitRowHeight lays it out,
+    // padding included); 0 for a cell that asks nothing: empty, in a hidden column, or
+    // part of a range merged over several rows. fitRowHeight is the largest of these,
+    // at least the default height, rounded up.
+    double cellFitHeight(int col, int row);
 
 private:
     // Texts measured for one font, kept for the next rows: a large report repeats most

@@ -230,12 +230,20 @@ TEST_P(PrintWindowTest, CancelWritesNothingAndSaysNothing)
     int boxes = 0;
     Application->MessageBoxHook = [&](const QString&, const QString&, int) { ++boxes; return IDOK; };
     QString proposed;
+    QString filters;
+    int filterIndex = 0;
     Application->DialogHook = [&](TCommonDialog* d) {
-        proposed = static_cast<TSaveDialog*>(d)->FileName();
+        const auto* save = static_cast<TSaveDialog*>(d);
+        proposed = save->FileName();
+        filters = save->Filter();
+        filterIndex = save->FilterIndex();
         return false;
     };
     w->tbtnExcel->Click();
+    // Both workbook formats are offered; a report that fits .xls is proposed as .xls.
     EXPECT_EQ(proposed, "市财政局本级2024年国库集中支付改革预算数" + w->cobMid->Text() + "指标表.xls");
+    EXPECT_EQ(filters, "Excel 97-2003 工作簿 (*.xls)|*.xls|Excel 工作簿 (*.xlsx)|*.xlsx");
+    EXPECT_EQ(filterIndex, 1);
     w->cbNum->SetChecked(true);
     Application->DialogHook = [&](TCommonDialog* d) {
         EXPECT_TRUE(d->inherits("TFolderDialog"));
@@ -313,6 +321,52 @@ TEST_P(PrintWindowTest, ContinuousExportWritesOneWorkbookPerFundOrSaysWhichFaile
     for (const QString& fund : w->cobMid->Items())
         EXPECT_TRUE(errors.messages[0].contains(fund + "：")) << errors.messages[0].toStdString();
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing")));
+}
+
+// A fund nature whose report is longer than .xls holds is exported as .xlsx in a continuous
+// export, and the summary says so; the others stay .xls.
+TEST_P(PrintWindowTest, ContinuousExportWritesXlsxForAReportTooLongForXls)
+{
+    // 65,600 items of one unit under fund "11": as many report rows, with the totals.
+    FHost->Exec("insert into busibudget (id,datayear,eid,status,BType,mid,bid,bname,iid,iname,issecret,bkid,ipid,"
+                "BudgMoney) with recursive n(i) as (select 1 union all select i+1 from n where i<65600) "
+                "select 5000000+i,2024,'113001','1','1','11','2050101','教育','X'||i,'项目','1','21','11',1 from n");
+    FHost->SetLogin("113001", "0");
+    TbfrmTallyleaf* w = ShowWindow();
+    QTemporaryDir dir;
+    QStringList boxes;
+    Application->MessageBoxHook = [&](const QString& text, const QString&, int) {
+        boxes << text;
+        return IDOK;
+    };
+    AnswerFolders(dir.path());
+    w->cbNum->SetChecked(true);
+    formstest::ExceptionRecorder errors;
+    w->tbtnExcel->Click();
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+    QStringList expectedFiles;
+    for (const QString& fund : w->cobMid->Items())
+        expectedFiles << "2024年国库集中支付改革预算数" + fund + (fund == "一般预算资金" ? "指标表.xlsx" : "指标表.xls");
+    QStringList written = QDir(dir.path()).entryList(QDir::Files);
+    written.sort();
+    expectedFiles.sort();
+    EXPECT_EQ(written, expectedFiles);
+    EXPECT_EQ(boxes, QStringList{"数据导出成功。\n以下资金性质的报表超过65,536行，已导出为Excel工作簿（.xlsx）：一般预算资金"});
+
+    // A single export of that report proposes .xlsx.
+    w->cbNum->SetChecked(false);
+    w->cobMid->SetText("一般预算资金");
+    w->cobMidChange(w->cobMid);
+    QString proposed;
+    int filterIndex = 0;
+    Application->DialogHook = [&](TCommonDialog* d) {
+        proposed = static_cast<TSaveDialog*>(d)->FileName();
+        filterIndex = static_cast<TSaveDialog*>(d)->FilterIndex();
+        return false;
+    };
+    w->tbtnExcel->Click();
+    EXPECT_TRUE(proposed.endsWith("一般预算资金指标表.xlsx")) << proposed.toStdString();
+    EXPECT_EQ(filterIndex, 2);
 }
 
 TEST_P(PrintWindowTest, TopNodeNamesTheUnitOfThePrefix)

@@ -146,7 +146,7 @@ TEST(DetailSqlFragments, NoFundMeansNoMidCondition)
     EXPECT_TRUE(sql.contains(" and BType='1'  and (len(eid)/3-1)=2"));
 }
 
-// The other dialects keep the statement's shape but take their own length and joining.
+// The other dialects keep the level blocks' shape but take their own length and joining.
 struct DialectCase {
     const char* provider;
     const char* length;
@@ -159,7 +159,7 @@ class DetailSqlDialectTest : public ::testing::TestWithParam<DialectCase> {};
 TEST_P(DetailSqlDialectTest, LengthAndJoiningComeFromTheDialect)
 {
     const DialectCase& c = GetParam();
-    const QString sql = BuildDetailSql(TSqlDialect(c.provider), Inputs("101001", "1", "11", "局", false, 2));
+    const QString sql = BuildLevelBlockSql(TSqlDialect(c.provider), Inputs("101001", "1", "11", "局", false, 2));
     const QString length = QString::fromUtf8(c.length);
     EXPECT_TRUE(sql.contains("((" + length + "/3-1)=1 or eid='101001')")) << c.provider;
     EXPECT_TRUE(sql.contains(" and (" + length + "/3-1)=2")) << c.provider;

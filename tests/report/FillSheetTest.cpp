@@ -13,6 +13,10 @@
 #include <QFile>
 #include <optional>
 
+#include "common/untDataBase.h"
+#include "plugin/untDefConnection.h"
+#include "sheet/Sheet.h"
+#include "sheet/TemplateReader.h"
 #include "tests/TestSupport.h"
 
 using namespace reportref;
@@ -261,14 +265,12 @@ TEST_P(FillSheetTest, MissingTemplateIsAnErrorNamingTheFile)
     QTemporaryDir empty;
     TReportSelection s = H().Selection("101", "市财政局", "11");
     s.TemplateFolder = empty.path() + "/";
-    const int before = H().Cell->GetRowCount(0);
     try {
         FillSheet(*H().Cell, s, "11", false, nullptr);
         FAIL() << "no error";
     } catch (const TExceptReport& e) {
         EXPECT_TRUE(e.Message().contains(empty.path() + "/指标明细表_非国有资本cll5.cll")) << e.Message().toStdString();
     }
-    EXPECT_EQ(H().Cell->GetRowCount(0), before);
 }
 
 TEST_P(FillSheetTest, UnreadableTemplateIsAnError)
@@ -306,8 +308,9 @@ TEST_P(FillSheetTest, ProgressFinishesWhenWritingFails)
     EXPECT_EQ(progress.Finishes, 1);
 }
 
-// While rows are written the sheet on screen is not repainted (each cell would ask for a
-// repaint); afterwards it paints again, also when writing fails half-way.
+// Through the control's operations: while rows are written the sheet on screen is not
+// repainted (each cell would ask for a repaint); afterwards it paints again, also when
+// writing fails half-way.
 class TViewWatchingProgress : public TRecordingProgress {
 public:
     explicit TViewWatchingProgress(const QWidget* view) : FView(view) {}
@@ -322,22 +325,74 @@ private:
     const QWidget* FView;
 };
 
-TEST_P(FillSheetTest, SheetPaintsAgainAfterWritingEndsOrFails)
+TEST_P(FillSheetTest, CallPathPaintsTheSheetAgainAfterWritingEndsOrFails)
 {
     QWidget* view = H().Cell->Widget();
     view->show();
+    const TReportSelection s = H().Selection("101", "市财政局", "11");
     for (const int throwAt : {-1, 3}) {
         SCOPED_TRACE(throwAt);
+        ASSERT_EQ(H().Cell->OpenSheetFile(TemplateFolder() + TemplateFileName("11"), QString()), 1);
+        IARQueryPtr query;
+        ASSERT_TRUE(OpenDefQuery(BuildDetailSql(s), query)) << LastDefQueryError().toStdString();
         TViewWatchingProgress progress(view);
         progress.ThrowAtStep = throwAt;
-        const TReportSelection s = H().Selection("101", "市财政局", "11");
         if (throwAt < 0)
-            FillSheet(*H().Cell, s, "11", false, &progress);
+            WriteDetailRows(*H().Cell, *query->Query(), TSpecialAccounts(), false, &progress);
         else
-            EXPECT_THROW(FillSheet(*H().Cell, s, "11", false, &progress), Exception);
+            EXPECT_THROW(WriteDetailRows(*H().Cell, *query->Query(), TSpecialAccounts(), false, &progress), Exception);
         EXPECT_GT(progress.Steps, 0);
         EXPECT_FALSE(progress.ViewPaintsDuringRows);
         EXPECT_TRUE(view->updatesEnabled());
+    }
+}
+
+// The control shows whole reports only: while the next one is built it keeps the last; a
+// build that fails shows none of its rows: the titled template when the rows fail, nothing
+// when the template does.
+class TShownRowsProgress : public TRecordingProgress {
+public:
+    explicit TShownRowsProgress(const TCell5& cell) : FCell(cell), FShown(cell.Sheet().rowCount()) {}
+    void Step() override
+    {
+        ShownChanged = ShownChanged || FCell.Sheet().rowCount() != FShown;
+        TRecordingProgress::Step();
+    }
+    bool ShownChanged = false;
+
+private:
+    const TCell5& FCell;
+    const int FShown;
+};
+
+TEST_P(FillSheetTest, ControlShowsOnlyWholeReports)
+{
+    struct Case {
+        int throwAt;
+        bool templateMissing;
+        int rowsAfter;   // -1: the whole report
+    };
+    QTemporaryDir empty;
+    for (const Case c : {Case{3, false, 7}, Case{-1, true, 0}, Case{-1, false, -1}}) {
+        SCOPED_TRACE(c.throwAt);
+        FillSheet(*H().Cell, H().Selection("101002", "卫生局", "11"), "11", false, nullptr);
+        TShownRowsProgress progress(*H().Cell);
+        progress.ThrowAtStep = c.throwAt;
+        TReportSelection s = H().Selection("101", "市财政局", "11");
+        if (c.templateMissing)
+            s.TemplateFolder = empty.path() + "/";
+        if (c.rowsAfter < 0) {
+            FillSheet(*H().Cell, s, "11", false, &progress);
+            EXPECT_EQ(H().Sheet().rowCount(), 6 + int(HandRows().size()));
+        } else {
+            EXPECT_THROW(FillSheet(*H().Cell, s, "11", false, &progress), Exception);
+            EXPECT_EQ(H().Sheet().rowCount(), c.rowsAfter);
+        }
+        if (c.rowsAfter != 0) {
+            EXPECT_EQ(H().Shown(2, 1), s.FTitle);
+        }
+        EXPECT_EQ(progress.Steps > 0, !c.templateMissing);
+        EXPECT_FALSE(progress.ShownChanged);
     }
 }
 
@@ -459,6 +514,91 @@ TEST_P(FillSheetRandomTest, SheetFollowsTheStatementRows)
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, FillSheetRandomTest, ::testing::ValuesIn(dbtest::SqlBackends()),
+                         [](const auto& backend) { return backend.param.toStdString(); });
+
+// Both ways of writing rows, through the control's operations and in bulk into a sheet model,
+// give the same sheet cell for cell (SheetDifference).
+
+// Names long enough to wrap, some over several lines, so that heights differ between rows.
+TBudgetData WithLongNames(TBudgetData data)
+{
+    QHash<QString, QString> names;
+    for (qsizetype i = 0; i < data.Depts.size(); i += 3) {
+        TDeptLine& d = data.Depts[i];
+        d.Ename = i % 2 ? d.Ename.repeated(4) : d.Ename + "\n" + d.Ename;
+        names.insert(d.Eid, d.Ename);
+    }
+    for (TBudgetLine& l : data.Lines)
+        l.Ename = names.value(l.Eid, l.Ename);
+    return data;
+}
+
+// The general template with its spare row's amounts aligned otherwise (33): a row then shows
+// in its alignment which amounts the rows above it wrote, as rows take the formats of the
+// row above them.
+QString TemplateWithOtherAmountAlign(const QTemporaryDir& dir)
+{
+    QFile original(TemplateFolder() + TemplateFileName("11"));
+    if (!original.open(QIODevice::ReadOnly))
+        return {};
+    QString text = QString::fromUtf8(original.readAll());
+    text.replace("format amount font=body align=34", "format amount font=body align=33");
+    const QString path = dir.filePath(TemplateFileName("11"));
+    QFile copy(path);
+    if (!copy.open(QIODevice::WriteOnly) || copy.write(text.toUtf8()) < 0)
+        return {};
+    return path;
+}
+
+class BulkFillTest : public ::testing::TestWithParam<QString> {};
+
+TEST_P(BulkFillTest, SameSheetAsTheControlsOperations)
+{
+    SheetHost h(GetParam());
+    DBTEST_REQUIRE_READY(h.Host.Database());
+    const std::uint32_t seeds = GetParam() == "sqlite" ? 12 : 4;
+    int compared = 0;
+    int tall = 0;   // rows higher than one line
+    QTemporaryDir dir;
+    const QString otherAlign = TemplateWithOtherAmountAlign(dir);
+    ASSERT_FALSE(otherAlign.isEmpty());
+    for (std::uint32_t seed = 300; seed < 300 + seeds; ++seed) {
+        const TBudgetData data = WithLongNames(RandomBudgetData(seed, h.Host.Year()));
+        h.Host.CreateReportTables();
+        h.Host.LoadData(data);
+        for (const TSelectionCase& c : RandomSelections(data, seed, 6)) {
+            h.Host.SetLogin(c.LoginCode, c.DeptMode);
+            TReportSelection s = h.Selection(c.Prefix, c.UnitName, c.Fund);
+            s.FBType = c.BType;
+            IARQueryPtr query;
+            ASSERT_TRUE(OpenDefQuery(BuildDetailSql(s), query)) << LastDefQueryError().toStdString();
+            TSpecialAccounts special;
+            special.Load(c.Prefix);
+            for (const bool asNumbers : {false, true}) {
+                const QString path = asNumbers ? TemplateFolder() + TemplateFileName(c.Fund) : otherAlign;
+                ASSERT_EQ(h.Cell->OpenSheetFile(path, QString()), 1);
+                sheet::Sheet bulk = sheet::TemplateReader::read(path);
+                if (asNumbers)   // the narrowed amount columns: one hidden, one a pixel wide
+                    for (const auto& [col, width] : {std::pair{15, 0}, std::pair{18, 1}, std::pair{13, 112}}) {
+                        h.Cell->SetColumnWidth(1, width, col, 0);
+                        bulk.setColumnWidth(col, width);
+                    }
+                const int rows = WriteDetailRows(*h.Cell, *query->Query(), special, asNumbers, nullptr);
+                EXPECT_EQ(WriteDetailRows(bulk, *query->Query(), special, asNumbers, nullptr), rows);
+                const QString difference = SheetDifference(h.Sheet(), bulk);
+                ASSERT_TRUE(difference.isEmpty()) << "seed " << seed << " prefix '" << c.Prefix.toStdString()
+                                                  << "' numbers " << asNumbers << ": " << difference.toStdString();
+                compared += rows;
+                for (int r = 7; r <= bulk.rowCount(); ++r)
+                    tall += bulk.rowHeight(r) > sheet::Sheet::DefaultRowHeight ? 1 : 0;
+            }
+        }
+    }
+    EXPECT_GT(compared, 100);
+    EXPECT_GT(tall, 10);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, BulkFillTest, ::testing::ValuesIn(dbtest::SqlBackends()),
                          [](const auto& backend) { return backend.param.toStdString(); });
 
 } // namespace

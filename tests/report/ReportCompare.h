@@ -8,6 +8,10 @@
 
 class TDataSet;
 
+namespace sheet {
+class Sheet;
+}
+
 namespace reporttest {
 
 // Every row of an open detail query, all columns.
@@ -21,7 +25,17 @@ QList<reportref::TReportLine> RunDetailQuery(const QString& sql, QString* error)
 // those may come in any order) and hold the expected values. Otherwise the first difference.
 QString CompareReports(const QList<reportref::TReportLine>& actual, const QList<reportref::TReportLine>& expected);
 
+// Empty when two results of the report are the same: row for row the same order keys (level,
+// code, bid, iid), and the same rows with exactly the same values (rows that tie on the keys
+// may come in any order). Otherwise the first difference.
+QString CompareExactly(const QList<reportref::TReportLine>& actual, const QList<reportref::TReportLine>& expected);
+
 QString Describe(const reportref::TReportLine& row);
+
+// Empty when two sheets are the same cell for cell: values, formats (what they are, not
+// their numbers), fonts, row heights, widths, merges and heading rows. Otherwise the first
+// difference, `first` named as the expected sheet.
+QString SheetDifference(const sheet::Sheet& first, const sheet::Sheet& second);
 
 } // namespace reporttest
 

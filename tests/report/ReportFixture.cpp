@@ -6,6 +6,7 @@
 
 #include "common/untDataBase.h"
 #include "common/PlugInGlobals.h"
+#include "common/untDemoDatabase.h"
 
 namespace reporttest {
 
@@ -80,35 +81,71 @@ void TReportHost::CreateReportTables()
          "iname varchar(200), issecret varchar(2), bkid varchar(4), ipid varchar(4), BudgMoney " + money + ")");
 }
 
+namespace {
+
+QList<QVariantList> DeptRows(const reportref::TBudgetData& data)
+{
+    QList<QVariantList> rows;
+    for (const reportref::TDeptLine& d : data.Depts)
+        rows << QVariantList{d.Eid, d.Eid.left(d.Eid.size() - 3), d.Ename, d.LeafFlag, d.Class, d.SpecialAccount};
+    return rows;
+}
+
+QList<QVariantList> LineRows(const reportref::TBudgetData& data, bool withId)
+{
+    QList<QVariantList> rows;
+    int id = 0;
+    for (const reportref::TBudgetLine& l : data.Lines) {
+        QVariantList row{l.DataYear, l.Eid,    l.Ename,    l.Status, l.BType, l.Mid,  l.Bid,
+                         l.Bname,    l.Iid,    l.Iname,    l.IsSecret, l.Bkid, l.Ipid, l.Money};
+        if (withId) {
+            row.removeAt(2);   // the budget table has no unit name: the view joins it
+            row.prepend(++id);
+        }
+        rows << row;
+    }
+    return rows;
+}
+
+void Insert(QSqlDatabase& db, const QString& sql, const QList<QVariantList>& rows)
+{
+    QSqlQuery q(db);
+    q.prepare(sql);
+    for (const QVariantList& row : rows) {
+        for (const QVariant& v : row)
+            q.addBindValue(v);
+        if (!q.exec())
+            throw Exception("test data not written: " + q.lastError().text());
+    }
+}
+
+const char* const DeptInsert = "insert into pubdept (eid, peid, ename, leafflag, replaceflag, useflag, class, "
+                               "specialaccount) values (?, ?, ?, ?, '0', '0', ?, ?)";
+
+} // namespace
+
 void TReportHost::LoadData(const reportref::TBudgetData& data)
 {
     QSqlDatabase db = FDef->Database();
-    auto fail = [](const QSqlQuery& q) { throw Exception("test data not written: " + q.lastError().text()); };
     db.transaction();
-    QSqlQuery q(db);
-    q.prepare("insert into pubdept (eid, peid, ename, leafflag, replaceflag, useflag, class, specialaccount) "
-              "values (?, ?, ?, ?, '0', '0', ?, ?)");
-    for (const reportref::TDeptLine& d : data.Depts) {
-        q.addBindValue(d.Eid);
-        q.addBindValue(d.Eid.left(d.Eid.size() - 3));
-        q.addBindValue(d.Ename);
-        q.addBindValue(d.LeafFlag);
-        q.addBindValue(d.Class);
-        q.addBindValue(d.SpecialAccount);
-        if (!q.exec())
-            fail(q);
-    }
-    q.prepare("insert into vwbudget (datayear, eid, ename, status, BType, mid, bid, bname, iid, iname, issecret, "
-              "bkid, ipid, BudgMoney) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    for (const reportref::TBudgetLine& l : data.Lines) {
-        for (const QVariant& v : {QVariant(l.DataYear), QVariant(l.Eid), QVariant(l.Ename), QVariant(l.Status),
-                                  QVariant(l.BType), QVariant(l.Mid), QVariant(l.Bid), QVariant(l.Bname),
-                                  QVariant(l.Iid), QVariant(l.Iname), QVariant(l.IsSecret), QVariant(l.Bkid),
-                                  QVariant(l.Ipid), QVariant(l.Money)})
-            q.addBindValue(v);
-        if (!q.exec())
-            fail(q);
-    }
+    Insert(db, DeptInsert, DeptRows(data));
+    Insert(db,
+           "insert into vwbudget (datayear, eid, ename, status, BType, mid, bid, bname, iid, iname, issecret, "
+           "bkid, ipid, BudgMoney) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+           LineRows(data, false));
+    db.commit();
+}
+
+void TReportHost::LoadBudgetSchema(const reportref::TBudgetData& data)
+{
+    CreateBudgetSchema(FDef);
+    QSqlDatabase db = FDef->Database();
+    db.transaction();
+    Insert(db, DeptInsert, DeptRows(data));
+    Insert(db,
+           "insert into busibudget (id, datayear, eid, status, BType, mid, bid, bname, iid, iname, issecret, "
+           "bkid, ipid, BudgMoney) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+           LineRows(data, true));
     db.commit();
 }
 

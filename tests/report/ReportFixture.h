@@ -46,6 +46,9 @@ public:
     // Plain tables pubdept and vwbudget with the columns the report reads, emptied.
     void CreateReportTables();
     void LoadData(const reportref::TBudgetData& data);
+    // The budget database's own schema (busibudget, pubdept and the view vwbudget over them,
+    // with the back end's collations and indexes), filled with the data set.
+    void LoadBudgetSchema(const reportref::TBudgetData& data);
 
 private:
     std::unique_ptr<dbtest::ScratchDatabase> FDatabase;
