@@ -255,6 +255,11 @@ void TbfrmTallyleaf::trvListChange(TObject* Sender, TTreeNode* Node)
 void TbfrmTallyleaf::LookUpTopUnitName()
 {
     FUnitNameFailure.clear();
+    // Nobody logged in: the top node reports every unit, and there is no one unit to name.
+    if (FEidPrefix.isEmpty()) {
+        FUnitName.clear();
+        return;
+    }
     if (SelectFirstValue("pubdept", "ename", "eid='" + SqlEscape(FEidPrefix) + "'", FUnitName))
         return;
     FUnitNameFailure = LastDefQueryError().isEmpty()

@@ -369,19 +369,28 @@ TEST_P(PrintWindowTest, ContinuousExportWritesXlsxForAReportTooLongForXls)
     EXPECT_EQ(filterIndex, 2);
 }
 
+// The top node names the unit of the login unit's first three characters; with nobody logged
+// in it reports every unit under no unit's name, and says nothing.
 TEST_P(PrintWindowTest, TopNodeNamesTheUnitOfThePrefix)
 {
-    formstest::ExceptionRecorder errors;
-    TbfrmTallyleaf* w = ShowWindow();
-    TTreeNode* top = w->trvList->Items()->GetFirstNode();
-    ASSERT_NE(top, nullptr);
-    ASSERT_EQ(top->AbsoluteIndex(), 0);
-    w->trvList->SetSelected(top);
-    EXPECT_EQ(w->EidPrefix(), "105");
-    EXPECT_EQ(w->UnitName(), "市财政局");
-    EXPECT_TRUE(w->Title().startsWith("市财政局2024年")) << w->Title().toStdString();
-    EXPECT_FALSE(w->cllBudget->Sheet().text(2, 1).contains("^_^"));
-    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+    for (auto [login, prefix, name] : {std::tuple{"105001", "105", "市财政局"}, std::tuple{"", "", ""}}) {
+        SCOPED_TRACE(login);
+        FHost->SetLogin(login, "0");
+        formstest::ExceptionRecorder errors;
+        TbfrmTallyleaf* w = ShowWindow();
+        TTreeNode* top = w->trvList->Items()->GetFirstNode();
+        ASSERT_NE(top, nullptr);
+        ASSERT_EQ(top->AbsoluteIndex(), 0);
+        w->trvList->SetSelected(top);
+        EXPECT_EQ(w->EidPrefix(), prefix);
+        EXPECT_EQ(w->UnitName(), name);
+        EXPECT_TRUE(w->Title().startsWith(QString(name) + "2024年")) << w->Title().toStdString();
+        EXPECT_FALSE(w->cllBudget->Sheet().text(2, 1).contains("^_^"));
+        EXPECT_TRUE(AnyOutputEnabled(w));
+        EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+        FForm->Free();
+        FForm = nullptr;
+    }
 }
 
 TEST_P(PrintWindowTest, FundListConditionText)
