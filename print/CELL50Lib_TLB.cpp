@@ -68,10 +68,26 @@ private:
     QString FConfirmed;
 };
 
+// Runs a change of the engine, turning its errors into the control's exception.
+template <class F>
+auto guarded(F&& f) -> decltype(f())
+{
+    try {
+        return f();
+    } catch (const sheet::SheetError& e) {
+        throw TExceptCell5(e.message());
+    }
+}
+
+} // namespace
+
 // Argument readers: a value of the wrong kind is a clear error, never a silent 0.
-struct Args {
+struct TCell5::Args {
     const char* op;
     const QVariantList& list;
+
+    const QVariant& operator[](int i) const { return list[i]; }
+    bool isEmpty() const { return list.isEmpty(); }
 
     [[noreturn]] void bad(int i, const char* kind) const
     {
@@ -99,19 +115,6 @@ struct Args {
     QString toText(int i) const { return list[i].toString(); }
 };
 
-// Runs a change of the engine, turning its errors into the control's exception.
-template <class F>
-auto guarded(F&& f) -> decltype(f())
-{
-    try {
-        return f();
-    } catch (const sheet::SheetError& e) {
-        throw TExceptCell5(e.message());
-    }
-}
-
-} // namespace
-
 TCell5::TCell5(TComponent* AOwner)
     : TWinControl(AOwner, new sheet::SheetView), FFonts(std::make_unique<sheet::SheetFonts>(FSheet))
 {
@@ -133,15 +136,15 @@ sheet::SheetView* TCell5::View() const
 const QHash<int, TCell5::Operation>& TCell5::Operations()
 {
     static const QHash<int, Operation> table{
-        {dispWorkbookReadonly, {"WorkbookReadonly", -1, [](TCell5& c, const QVariantList& a) -> QVariant {
+        {dispWorkbookReadonly, {"WorkbookReadonly", -1, [](TCell5& c, const Args& a) -> QVariant {
              if (a.isEmpty())
                  return c.FSheet.isReadOnly();
              c.FSheet.setReadOnly(a[0].toBool());
              c.Changed();
              return {};
          }}},
-        {dispOpenSheetFile, {"OpenSheetFile", 2, [](TCell5& c, const QVariantList& a) -> QVariant {
-             const QString path = Args{"OpenSheetFile", a}.toText(0);
+        {dispOpenSheetFile, {"OpenSheetFile", 2, [](TCell5& c, const Args& a) -> QVariant {
+             const QString path = a.toText(0);
              try {
                  sheet::Sheet loaded = sheet::TemplateReader::read(path);
                  loaded.setReadOnly(c.FSheet.isReadOnly());
@@ -152,90 +155,82 @@ const QHash<int, TCell5::Operation>& TCell5::Operations()
              c.Changed();
              return c.Succeeded();
          }}},
-        {dispGetRowCount, {"GetRowCount", 1, [](TCell5& c, const QVariantList& a) -> QVariant {
-             c.CheckSheet(Args{"GetRowCount", a}.toInt(0));
+        {dispGetRowCount, {"GetRowCount", 1, [](TCell5& c, const Args& a) -> QVariant {
+             c.CheckSheet(a.toInt(0));
              return c.FSheet.rowCount() + 1;
          }}},
-        {dispSetRowCount, {"SetRowCount", 2, [](TCell5& c, const QVariantList& a) -> QVariant {
-             const Args args{"SetRowCount", a};
-             const int count = args.toInt(0);
-             c.CheckSheet(args.toInt(1));
+        {dispSetRowCount, {"SetRowCount", 2, [](TCell5& c, const Args& a) -> QVariant {
+             const int count = a.toInt(0);
+             c.CheckSheet(a.toInt(1));
              if (count < 0)
                  throw TExceptCell5(QStringLiteral("行数%1不能小于0").arg(count));
              guarded([&] { c.FSheet.setRowCount(std::max(0, count - 1)); });
              c.Changed();
              return {};
          }}},
-        {dispDeleteRows, {"DeleteRows", 3, [](TCell5& c, const QVariantList& a) -> QVariant {
-             const Args args{"DeleteRows", a};
-             c.CheckSheet(args.toInt(2));
-             guarded([&] { c.FSheet.deleteRows(args.toInt(0), args.toInt(1)); });
+        {dispDeleteRows, {"DeleteRows", 3, [](TCell5& c, const Args& a) -> QVariant {
+             c.CheckSheet(a.toInt(2));
+             guarded([&] { c.FSheet.deleteRows(a.toInt(0), a.toInt(1)); });
              c.Changed();
              return {};
          }}},
-        {dispSetCellText, {"SetCellText", 4, [](TCell5& c, const QVariantList& a) -> QVariant {
-             const Args args{"SetCellText", a};
-             c.CheckSheet(args.toInt(2));
-             guarded([&] { c.FSheet.setText(args.toInt(0), args.toInt(1), args.toText(3)); });
+        {dispSetCellText, {"SetCellText", 4, [](TCell5& c, const Args& a) -> QVariant {
+             c.CheckSheet(a.toInt(2));
+             guarded([&] { c.FSheet.setText(a.toInt(0), a.toInt(1), a.toText(3)); });
              c.Changed();
              return {};
          }}},
-        {dispSetCellNumber, {"SetCellNumber", 4, [](TCell5& c, const QVariantList& a) -> QVariant {
-             const Args args{"SetCellNumber", a};
-             c.CheckSheet(args.toInt(2));
-             guarded([&] { c.FSheet.setNumber(args.toInt(0), args.toInt(1), args.toDouble(3)); });
+        {dispSetCellNumber, {"SetCellNumber", 4, [](TCell5& c, const Args& a) -> QVariant {
+             c.CheckSheet(a.toInt(2));
+             guarded([&] { c.FSheet.setNumber(a.toInt(0), a.toInt(1), a.toDouble(3)); });
              c.Changed();
              return {};
          }}},
-        {dispSetCellAlign, {"SetCellAlign", 4, [](TCell5& c, const QVariantList& a) -> QVariant {
-             const Args args{"SetCellAlign", a};
-             c.CheckSheet(args.toInt(2));
-             guarded([&] { c.FSheet.setAlign(args.toInt(0), args.toInt(1), args.toInt(3)); });
+        {dispSetCellAlign, {"SetCellAlign", 4, [](TCell5& c, const Args& a) -> QVariant {
+             c.CheckSheet(a.toInt(2));
+             guarded([&] { c.FSheet.setAlign(a.toInt(0), a.toInt(1), a.toInt(3)); });
              c.Changed();
              return {};
          }}},
-        {dispSetCellStyle, {"SetCellStyle", 4, [](TCell5& c, const QVariantList& a) -> QVariant {
-             const Args args{"SetCellStyle", a};
-             c.CheckSheet(args.toInt(2));
-             guarded([&] { c.FSheet.setStyle(args.toInt(0), args.toInt(1), args.toInt(3)); });
+        {dispSetCellStyle, {"SetCellStyle", 4, [](TCell5& c, const Args& a) -> QVariant {
+             c.CheckSheet(a.toInt(2));
+             guarded([&] { c.FSheet.setStyle(a.toInt(0), a.toInt(1), a.toInt(3)); });
              c.Changed();
              return {};
          }}},
-        {dispGetRowFitHeight, {"GetRowFitHeight", 1, [](TCell5& c, const QVariantList& a) -> QVariant {
-             const int row = Args{"GetRowFitHeight", a}.toInt(0);
+        {dispGetRowFitHeight, {"GetRowFitHeight", 1, [](TCell5& c, const Args& a) -> QVariant {
+             const int row = a.toInt(0);
              return guarded([&] { return c.FFonts->fitRowHeight(row); });
          }}},
-        {dispSetRowHeight, {"SetRowHeight", 4, [](TCell5& c, const QVariantList& a) -> QVariant {
-             const Args args{"SetRowHeight", a};
-             c.CheckSheet(args.toInt(3));
-             guarded([&] { c.FSheet.setRowHeight(args.toInt(2), args.toInt(1)); });
+        {dispSetRowHeight, {"SetRowHeight", 4, [](TCell5& c, const Args& a) -> QVariant {
+             c.CheckSheet(a.toInt(3));
+             guarded([&] { c.FSheet.setRowHeight(a.toInt(2), a.toInt(1)); });
              c.Changed();
              return {};
          }}},
-        {dispSetColumnWidth, {"SetColumnWidth", 4, [](TCell5& c, const QVariantList& a) -> QVariant {
-             const Args args{"SetColumnWidth", a};
-             c.CheckSheet(args.toInt(3));
-             guarded([&] { c.FSheet.setColumnWidth(args.toInt(2), args.toInt(1)); });
+        {dispSetColumnWidth, {"SetColumnWidth", 4, [](TCell5& c, const Args& a) -> QVariant {
+             c.CheckSheet(a.toInt(3));
+             guarded([&] { c.FSheet.setColumnWidth(a.toInt(2), a.toInt(1)); });
              c.Changed();
              return {};
          }}},
-        {dispSetPageText, {"SetPageText", 3, [](TCell5& c, const QVariantList& a) -> QVariant {
+        {dispSetPageText, {"SetPageText", 3, [](TCell5& c, const Args& a) -> QVariant {
              sheet::PageSetup& p = c.FSheet.pageSetup();
              p.textLeft = a[0].toString();
              p.textMiddle = a[1].toString();
              p.textRight = a[2].toString();
              return {};
          }}},
-        {dispPrintPreview, {"PrintPreview", 2, [](TCell5& c, const QVariantList&) -> QVariant {
+        {dispPrintPreview, {"PrintPreview", 2, [](TCell5& c, const Args&) -> QVariant {
              sheet::SheetPrinter(c.FSheet).preview(c.View());
              return c.Succeeded();
          }}},
-        {dispPrintSheet, {"PrintSheet", 2, [](TCell5& c, const QVariantList& a) -> QVariant {
+        {dispPrintSheet, {"PrintSheet", 2, [](TCell5& c, const Args& a) -> QVariant {
              QString error;
              TReplaceQuestion question(c.FPrintMayWrite);
              sheet::SheetPrinter::PdfFile pdf{c.FPrintProposal, question.AfterDialog(), QString()};
              const int printed
-                 = sheet::SheetPrinter(c.FSheet).print(Args{"PrintSheet", a}.toInt(0) != 0, c.View(), &error, &pdf);
+                 = sheet::SheetPrinter(c.FSheet).print(a.toInt(0) != 0, c.View(), &error, &pdf);
              c.FPrintedFile = pdf.written;
              if (printed)
                  return c.Succeeded();
@@ -243,13 +238,13 @@ const QHash<int, TCell5::Operation>& TCell5::Operations()
              c.FLastError = error;
              return 0;
          }}},
-        {dispExportXlsFile, {"ExportXlsFile", 1, [](TCell5& c, const QVariantList& a) -> QVariant {
+        {dispExportXlsFile, {"ExportXlsFile", 1, [](TCell5& c, const Args& a) -> QVariant {
              QString error;
              if (!sheet::WorkbookExport::write(c.FSheet, a[0].toString(), &error))
                  return c.Failed(error);
              return c.Succeeded();
          }}},
-        {dispExportPdfFile, {"ExportPdfFile", 1, [](TCell5& c, const QVariantList& a) -> QVariant {
+        {dispExportPdfFile, {"ExportPdfFile", 1, [](TCell5& c, const Args& a) -> QVariant {
              QString error;
              if (!sheet::SheetPrinter(c.FSheet).exportPdf(a[0].toString(), &error))
                  return c.Failed(error);
@@ -276,7 +271,7 @@ QVariant TCell5::Invoke(int dispId, const QVariantList& args)
                                .arg(QString::fromLatin1(op.name))
                                .arg(op.argCount < 0 ? 1 : op.argCount)
                                .arg(args.size()));
-    return op.handler(*this, args);
+    return op.handler(*this, Args{op.name, args});
 }
 
 void TCell5::CheckSheet(int sheet) const

@@ -102,7 +102,9 @@ public:
     sheet::SheetView* View() const;
 
 private:
-    using Handler = QVariant (*)(TCell5&, const QVariantList&);
+    // An operation's arguments with the operation's name, for the messages of bad values.
+    struct Args;
+    using Handler = QVariant (*)(TCell5&, const Args&);
     struct Operation {
         const char* name;
         int argCount; // −1: the property (0 or 1 argument)
