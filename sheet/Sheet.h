@@ -88,7 +88,6 @@ public:
     void setRowHeight(int row, int height);
     int columnWidth(int col) const;
     void setColumnWidth(int col, int width);
-    bool isColumnHidden(int col) const { return columnWidth(col) == 0; }
 
     // Merged ranges; a cell belongs to at most one.
     void addMerge(const CellRange& range);
