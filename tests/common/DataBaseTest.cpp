@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "tests/db/DbTestSupport.h"
+#include "tests/support/DbTestSupport.h"
 
 using namespace Qt::StringLiterals;
 

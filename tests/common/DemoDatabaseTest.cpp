@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "common/untDataBase.h"
-#include "tests/db/DbTestSupport.h"
+#include "tests/support/DbTestSupport.h"
 
 using namespace Qt::StringLiterals;
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "tests/db/DbTestSupport.h"
+#include "tests/support/DbTestSupport.h"
 
 using namespace Qt::StringLiterals;
 

@@ -17,7 +17,7 @@
 #include "print/CELL50Lib_TLB.h"
 #include "print/bwnTallyleaf.h"
 #include "tests/TestSupport.h"
-#include "tests/db/DbTestSupport.h"
+#include "tests/support/DbTestSupport.h"
 #include "tests/faults/FaultFixture.h"
 
 namespace faulttest {

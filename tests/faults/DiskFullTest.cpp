@@ -13,7 +13,7 @@
 
 #include "common/untDemoDatabase.h"
 #include "tests/TestSupport.h"
-#include "tests/db/DbTestSupport.h"
+#include "tests/support/DbTestSupport.h"
 #include "tests/faults/FaultFixture.h"
 #include "tests/support/HostRun.h"
 

@@ -12,7 +12,7 @@
 
 #include "common/PlugInContext.h"
 #include "tests/support/FormsTestSupport.h"
-#include "tests/report/ReportFixture.h"
+#include "tests/print/ReportFixture.h"
 #include "tests/support/WorkbookReadBack.h"
 
 class TbfrmTallyleaf;

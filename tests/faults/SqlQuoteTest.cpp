@@ -16,7 +16,7 @@
 #include "print/untDetailSql.h"
 #include "print/untReportFill.h"
 #include "tests/TestSupport.h"
-#include "tests/db/DbTestSupport.h"
+#include "tests/support/DbTestSupport.h"
 #include "tests/faults/FaultFixture.h"
 #include "trees/untDynamicTree.h"
 

@@ -13,10 +13,10 @@
 #include "common/untDemoDatabase.h"
 #include "platform/SysUtils.h"
 #include "tests/TestSupport.h"
-#include "tests/db/DbTestSupport.h"
+#include "tests/support/DbTestSupport.h"
 #include "tests/support/HostRun.h"
 #include "tests/support/WorkbookReadBack.h"
-#include "tests/report/reference/ReportReference.h"
+#include "tests/print/reference/ReportReference.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "common/untDemoDatabase.h"
 #include "platform/ADODB.h"
 #include "tests/TestSupport.h"
-#include "tests/db/DbTestSupport.h"
+#include "tests/support/DbTestSupport.h"
 #include "tests/support/HostRun.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "tests/TestSupport.h"
-#include "tests/db/DbTestSupport.h"
+#include "tests/support/DbTestSupport.h"
 
 using namespace Qt::StringLiterals;
 

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "common/PlugInGlobals.h"
-#include "tests/db/DbTestSupport.h"
+#include "tests/support/DbTestSupport.h"
 
 using namespace Qt::StringLiterals;
 

@@ -11,7 +11,7 @@
 #include "platform/StdCtrls.h"
 #include "common/PlugInGlobals.h"
 #include "tests/TestSupport.h"
-#include "tests/db/DbTestSupport.h"
+#include "tests/support/DbTestSupport.h"
 
 namespace {
 

@@ -18,6 +18,7 @@
 #include "sheet/SheetPrinter.h"
 #include "sheet/SheetView.h"
 #include "tests/sheet/SheetTestSupport.h"
+#include "tests/support/WorkbookReadBack.h"
 
 namespace {
 
@@ -189,7 +190,7 @@ TEST(Cell5, ExportsReportTheirResult)
     QTemporaryDir dir;
     const QString xls = dir.filePath("指标表.xls");
     ASSERT_EQ(c->ExportXlsFile(xls), 1) << c->LastError().toStdString();
-    const QJsonObject book = sheettest::readWorkbook(xls);
+    const QJsonObject book = testsupport::ReadWorkbook(xls);
     EXPECT_EQ(book["cells"].toObject()["6,11"].toArray(), (QJsonArray{"number", 99.25}));
     EXPECT_EQ(c->ExportXlsFile(dir.filePath("missing/指标表.xls")), 0);
     EXPECT_TRUE(c->LastError().contains(dir.filePath("missing"))) << c->LastError().toStdString();

@@ -1,6 +1,5 @@
 #include "tests/sheet/SheetTestSupport.h"
 
-#include <QJsonDocument>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QProcess>
@@ -63,16 +62,6 @@ QString runProgram(const QString& program, const QStringList& args)
         return {};
     }
     return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-QJsonObject readWorkbook(const QString& path, bool lastRowOnly)
-{
-    const QString script = testsupport::SourceDir() + QStringLiteral("/tests/sheet/read_workbook.py");
-    QStringList args{script, path};
-    if (lastRowOnly)
-        args << QStringLiteral("--last-row");
-    const QString out = runProgram(QStringLiteral("/usr/bin/python3"), args);
-    return QJsonDocument::fromJson(out.toUtf8()).object();
 }
 
 namespace {

@@ -1,11 +1,11 @@
 #pragma once
-// Helpers of the sheet tests: the shipped templates, a sheet filled with demo rows,
-// the workbook reader (tests/sheet/read_workbook.py, run by the system python), and a
-// paint device that keeps what was written on it.
-#include <QJsonObject>
+// Helpers of the sheet tests: the shipped templates, a sheet filled with demo rows, the
+// programs that read what we write, and a paint device that keeps what was written on it.
+// Workbooks are read back with tests/support/WorkbookReadBack.
 #include <QPaintDevice>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <vector>
 
@@ -28,9 +28,6 @@ const std::vector<WideCell>& wideCells();
 // Writes them into `row` of a demo sheet and fits the row's height, as the filling does.
 void putWideCells(sheet::Sheet& sheet, int row);
 
-// What the workbook at `path` holds, as read_workbook.py prints it.
-// With lastRowOnly, just the row count and the last row's values (large .xls files).
-QJsonObject readWorkbook(const QString& path, bool lastRowOnly = false);
 // Runs a program; its standard output, or a failed test when it does not exit 0.
 QString runProgram(const QString& program, const QStringList& args);
 

@@ -19,6 +19,7 @@
 #include "sheet/WorkbookExport.h"
 #include "sheet/XlsWriter.h"
 #include "tests/sheet/SheetTestSupport.h"
+#include "tests/support/WorkbookReadBack.h"
 
 using namespace sheet;
 
@@ -63,7 +64,7 @@ TEST_P(WorkbookRoundTrip, CellsMergesColumnsAndRowsReadBack)
     QString error;
     ASSERT_TRUE(WorkbookExport::write(s, path, &error)) << error.toStdString();
     EXPECT_EQ(leftovers(dir.path()), QStringList{QFileInfo(path).fileName()}) << "no staging files remain";
-    const QJsonObject book = sheettest::readWorkbook(path);
+    const QJsonObject book = testsupport::ReadWorkbook(path);
     ASSERT_FALSE(book.isEmpty());
 
     EXPECT_EQ(book["rows"].toInt(), s.rowCount());
@@ -135,7 +136,7 @@ TEST(DemoReport, AmountsAreWholeCentsAndTotalsAddUp)
     const Sheet s = sheettest::demoSheet(60, true);
     QString error;
     ASSERT_TRUE(WorkbookExport::write(s, path, &error)) << error.toStdString();
-    const QJsonObject book = sheettest::readWorkbook(path);
+    const QJsonObject book = testsupport::ReadWorkbook(path);
     // Row by row in cents: 合计 totals every line, each 小计 the lines up to the next total.
     auto cents = [&](int row, int col) {
         const double v = cellOf(book, row, col).at(1).toDouble();
@@ -180,7 +181,7 @@ TEST(XlsWorkbook, HeadingRowsAndTotalRowsKeepTheirLook)
     const Sheet s = reportSheet();
     QString error;
     ASSERT_TRUE(XlsWriter::write(s, path, &error)) << error.toStdString();
-    const QJsonObject book = sheettest::readWorkbook(path);
+    const QJsonObject book = testsupport::ReadWorkbook(path);
     EXPECT_EQ(book["printTitles"].toString(), "Sheet1!$A$4:$IV$6");
     const QJsonObject bold = book["bold"].toObject();
     // Row 7 is the first data row, a total row (style 2) of the demo; row 9 a unit row.
@@ -202,7 +203,7 @@ TEST(XlsWorkbook, LongStringTableContinuesAcrossRecords)
     const QString path = dir.filePath("strings.xls");
     QString error;
     ASSERT_TRUE(XlsWriter::write(s, path, &error)) << error.toStdString();
-    const QJsonObject book = sheettest::readWorkbook(path);
+    const QJsonObject book = testsupport::ReadWorkbook(path);
     for (int r = 1; r <= 3000; ++r) {
         ASSERT_EQ(cellOf(book, r, 1).at(1).toString(), s.text(1, r)) << r;
         ASSERT_EQ(cellOf(book, r, 2).at(1).toString(), s.text(2, r)) << r;
@@ -221,7 +222,7 @@ TEST(XlsWorkbook, FullRowLimitFitsAndOneMoreIsRefused)
     QString error;
     ASSERT_TRUE(XlsWriter::write(s, path, &error)) << error.toStdString();
     EXPECT_GT(QFileInfo(path).size(), 8 * 1024 * 1024) << "large enough to need DIFAT sectors";
-    const QJsonObject book = sheettest::readWorkbook(path, true);
+    const QJsonObject book = testsupport::ReadWorkbook(path, true);
     EXPECT_EQ(book["rows"].toInt(), XlsWriter::MaxRows);
     EXPECT_DOUBLE_EQ(cellOf(book, XlsWriter::MaxRows, 8).at(1).toDouble(), XlsWriter::MaxRows * 10.0 + 8);
 
@@ -355,7 +356,7 @@ TEST_P(WorkbookRoundTrip, OverlongTextIsCutToExcelsCellLimit)
     const QString path = dir.filePath(QStringLiteral("long.") + GetParam());
     QString error;
     ASSERT_TRUE(WorkbookExport::write(s, path, &error)) << error.toStdString();
-    const QJsonObject book = sheettest::readWorkbook(path);
+    const QJsonObject book = testsupport::ReadWorkbook(path);
     EXPECT_EQ(cellOf(book, 1, 1).at(1).toString(), QString(32767, QChar(0x4E2D)));
     EXPECT_EQ(cellOf(book, 2, 2).at(1).toString(), "尾");
 }

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "tests/TestSupport.h"
-#include "tests/db/DbTestSupport.h"
+#include "tests/support/DbTestSupport.h"
 
 class TADOConnection;
 class TTreeNode;

@@ -1,4 +1,4 @@
-#include "tests/report/ReportFixture.h"
+#include "tests/print/ReportFixture.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>

@@ -1,6 +1,6 @@
 #pragma once
 // Reading the report statement's result and comparing it with the independent computation.
-#include "tests/report/reference/ReportReference.h"
+#include "tests/print/reference/ReportReference.h"
 
 #include <QList>
 #include <QString>

@@ -3,8 +3,8 @@
 // "Def" connection of a real TDbManager, with the year, login unit and department mode of a
 // host context. Budget data go in either as the budget database's own tables and view (the
 // demo data) or as plain tables of the report's columns (generated data sets).
-#include "tests/db/DbTestSupport.h"
-#include "tests/report/reference/RandomBudget.h"
+#include "tests/support/DbTestSupport.h"
+#include "tests/print/reference/RandomBudget.h"
 
 #include <QString>
 #include <memory>

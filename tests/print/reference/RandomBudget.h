@@ -4,7 +4,7 @@
 // special accounts) and budget lines of several years, statuses, indicator types and fund
 // natures, with bkid/ipid pairs inside and outside the six split columns, negative amounts and
 // lines that cancel out. Amounts are multiples of 0.25, so every sum is exact in binary.
-#include "tests/report/reference/ReportReference.h"
+#include "tests/print/reference/ReportReference.h"
 
 #include <QStringList>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "tests/db/DbTestSupport.h"
+#include "tests/support/DbTestSupport.h"
 
 #include <QAtomicInteger>
 #include <QCoreApplication>

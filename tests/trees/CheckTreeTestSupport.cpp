@@ -1,4 +1,4 @@
-#include "tests/checktree/CheckTreeTestSupport.h"
+#include "tests/trees/CheckTreeTestSupport.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "tests/checktree/CheckTreeTestSupport.h"
+#include "tests/trees/CheckTreeTestSupport.h"
 
 using namespace checktreetest;
 

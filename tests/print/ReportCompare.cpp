@@ -1,4 +1,4 @@
-#include "tests/report/ReportCompare.h"
+#include "tests/print/ReportCompare.h"
 
 #include <algorithm>
 #include <cmath>

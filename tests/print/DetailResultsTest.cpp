@@ -2,8 +2,8 @@
 // computation: randomly generated budget data sets and selections, and cases chosen by hand
 // (quotes in codes and names, a unit with a three-character code, empty levels).
 #include "print/untDetailSql.h"
-#include "tests/report/ReportCompare.h"
-#include "tests/report/ReportFixture.h"
+#include "tests/print/ReportCompare.h"
+#include "tests/print/ReportFixture.h"
 
 #include <gtest/gtest.h>
 #include <map>

@@ -1,4 +1,4 @@
-#include "tests/report/reference/ReportReference.h"
+#include "tests/print/reference/ReportReference.h"
 
 #include <QMap>
 #include <algorithm>

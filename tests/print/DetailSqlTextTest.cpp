@@ -1,6 +1,6 @@
 // The report statement as text. For a SQL Server connection the text is the designed
 // statement byte for byte: a few selections are kept as literal statements in
-// tests/report/detail-sql/ (one statement a file, then a line break), and for every
+// tests/print/detail-sql/ (one statement a file, then a line break), and for every
 // selection the level range, one select per level and the total names are checked.
 #include "common/untSqlDialect.h"
 #include "print/untDetailSql.h"
@@ -13,10 +13,10 @@ namespace {
 
 const QString SqlServer = QStringLiteral("SQLOLEDB.1");
 
-// The statement kept in tests/report/detail-sql/<name>.sql.
+// The statement kept in tests/print/detail-sql/<name>.sql.
 QString GoldenStatement(const QString& name)
 {
-    QFile file(testsupport::SourceDir() + "/tests/report/detail-sql/" + name + ".sql");
+    QFile file(testsupport::SourceDir() + "/tests/print/detail-sql/" + name + ".sql");
     if (!file.open(QIODevice::ReadOnly)) {
         ADD_FAILURE() << "cannot read " << file.fileName().toStdString();
         return QString();

@@ -3,8 +3,8 @@
 // generated data sets are checked against the filling rules applied to the statement's rows.
 #include "print/CELL50Lib_TLB.h"
 #include "print/untReportFill.h"
-#include "tests/report/ReportCompare.h"
-#include "tests/report/ReportFixture.h"
+#include "tests/print/ReportCompare.h"
+#include "tests/print/ReportFixture.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -5,8 +5,8 @@
 // their own, small branches, no fund nature), in plain tables and in the budget database's
 // own schema.
 #include "print/untDetailSql.h"
-#include "tests/report/ReportCompare.h"
-#include "tests/report/ReportFixture.h"
+#include "tests/print/ReportCompare.h"
+#include "tests/print/ReportFixture.h"
 
 #include <gtest/gtest.h>
 #include <random>

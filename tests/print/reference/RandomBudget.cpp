@@ -1,4 +1,4 @@
-#include "tests/report/reference/RandomBudget.h"
+#include "tests/print/reference/RandomBudget.h"
 
 #include <random>
 

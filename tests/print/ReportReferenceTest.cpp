@@ -1,6 +1,6 @@
 // The independent report computation against a small data set worked out by hand: the oracle
 // of the database tests must itself be right.
-#include "tests/report/reference/ReportReference.h"
+#include "tests/print/reference/ReportReference.h"
 
 #include <gtest/gtest.h>
 

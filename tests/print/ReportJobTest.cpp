@@ -12,8 +12,8 @@
 #include "print/untReportJob.h"
 #include "sheet/Sheet.h"
 #include "tests/TestSupport.h"
-#include "tests/report/ReportCompare.h"
-#include "tests/report/ReportFixture.h"
+#include "tests/print/ReportCompare.h"
+#include "tests/print/ReportFixture.h"
 
 using namespace reportref;
 using namespace reporttest;

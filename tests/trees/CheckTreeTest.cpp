@@ -9,7 +9,7 @@
 
 #include "platform/FormResource.h"
 #include "platform/StdCtrls.h"
-#include "tests/checktree/CheckTreeTestSupport.h"
+#include "tests/trees/CheckTreeTestSupport.h"
 
 using namespace checktreetest;
 
