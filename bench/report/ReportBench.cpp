@@ -130,8 +130,8 @@ TTreeNode* TopNode(TTreeView* tree)
     return nullptr;
 }
 
-// The statement the window's report runs, from what the window shows.
-QString WindowStatement(TbfrmTallyleaf& form)
+// The window's selection as the report takes it.
+TReportSelection WindowSelection(TbfrmTallyleaf& form)
 {
     TReportSelection selection;
     selection.Year = PubVariable()->Year;
@@ -140,7 +140,16 @@ QString WindowStatement(TbfrmTallyleaf& form)
     selection.FundName = form.cobMid->Text();
     FundKindCodeByName(selection.FundName, selection.FundCode);
     selection.FUnitName = form.UnitName();
-    return BuildDetailSql(selection);
+    selection.BTypeText = form.cobBType->Text();
+    selection.TemplateFolder = QStringLiteral(TALLYLEAF_SOURCE_DIR "/data/templates/");
+    BuildTitles(selection);
+    return selection;
+}
+
+// The statement the window's report runs, from what the window shows.
+QString WindowStatement(TbfrmTallyleaf& form)
+{
+    return BuildDetailSql(WindowSelection(form));
 }
 
 void SelectFund(TbfrmTallyleaf& form)
@@ -323,22 +332,6 @@ void Floor(benchmark::State& state)
     state.counters["rows"] = double(totals.Rows);
 }
 BENCHMARK(Floor)->Unit(benchmark::kMillisecond)->Iterations(1);
-// The window's selection as the report takes it.
-TReportSelection WindowSelection(TbfrmTallyleaf& form)
-{
-    TReportSelection selection;
-    selection.Year = PubVariable()->Year;
-    selection.FEidPrefix = form.EidPrefix();
-    selection.FBType = form.BType();
-    selection.FundName = form.cobMid->Text();
-    FundKindCodeByName(selection.FundName, selection.FundCode);
-    selection.FUnitName = form.UnitName();
-    selection.BTypeText = form.cobBType->Text();
-    selection.TemplateFolder = QStringLiteral(TALLYLEAF_SOURCE_DIR "/data/templates/");
-    BuildTitles(selection);
-    return selection;
-}
-
 // The report written through the control's operations, as FillSheet did before it wrote
 // in bulk: template and titles into the control, then one call per cell.
 void FillThroughCalls(TCell5& cell, const TReportSelection& s)

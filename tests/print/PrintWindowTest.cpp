@@ -290,11 +290,6 @@ TEST_P(PrintWindowTest, ContinuousExportWritesOneWorkbookPerFundOrSaysWhichFaile
     TbfrmTallyleaf* w = ShowWindow();
     ASSERT_GE(w->cobMid->Count(), 3);
     QTemporaryDir dir;
-    QStringList boxes;
-    Application->MessageBoxHook = [&](const QString& text, const QString&, int) {
-        boxes << text;
-        return IDOK;
-    };
     AnswerFolders(dir.path());
     w->cbNum->SetChecked(true);
     {
@@ -309,14 +304,14 @@ TEST_P(PrintWindowTest, ContinuousExportWritesOneWorkbookPerFundOrSaysWhichFaile
     written.sort();
     expectedFiles.sort();
     EXPECT_EQ(written, expectedFiles);
-    EXPECT_EQ(boxes, QStringList{"数据导出成功。"});
+    EXPECT_EQ(FBoxes, QStringList{"数据导出成功。"});
 
     // A folder that cannot be written: no success, and the message names every fund nature.
-    boxes.clear();
+    FBoxes.clear();
     FFolder = dir.filePath("missing/folder");
     formstest::ExceptionRecorder errors;
     w->tbtnExcel->Click();
-    EXPECT_TRUE(boxes.isEmpty());
+    EXPECT_TRUE(FBoxes.isEmpty());
     ASSERT_EQ(errors.messages.size(), 1);
     for (const QString& fund : w->cobMid->Items())
         EXPECT_TRUE(errors.messages[0].contains(fund + "：")) << errors.messages[0].toStdString();
@@ -334,11 +329,6 @@ TEST_P(PrintWindowTest, ContinuousExportWritesXlsxForAReportTooLongForXls)
     FHost->SetLogin("113001", "0");
     TbfrmTallyleaf* w = ShowWindow();
     QTemporaryDir dir;
-    QStringList boxes;
-    Application->MessageBoxHook = [&](const QString& text, const QString&, int) {
-        boxes << text;
-        return IDOK;
-    };
     AnswerFolders(dir.path());
     w->cbNum->SetChecked(true);
     formstest::ExceptionRecorder errors;
@@ -351,7 +341,7 @@ TEST_P(PrintWindowTest, ContinuousExportWritesXlsxForAReportTooLongForXls)
     written.sort();
     expectedFiles.sort();
     EXPECT_EQ(written, expectedFiles);
-    EXPECT_EQ(boxes, QStringList{"数据导出成功。\n以下资金性质的报表超过65,536行，已导出为Excel工作簿（.xlsx）：一般预算资金"});
+    EXPECT_EQ(FBoxes, QStringList{"数据导出成功。\n以下资金性质的报表超过65,536行，已导出为Excel工作簿（.xlsx）：一般预算资金"});
 
     // A single export of that report proposes .xlsx.
     w->cbNum->SetChecked(false);
