@@ -182,11 +182,8 @@ void InstallAnswers(const HeadlessOptions& options, Outcome& outcome)
         }
         return IDOK;
     };
-    const QString file = options.exportFile;
     const QString folder = options.exportDir;
-    Application->DialogHook = [file, folder](TCommonDialog* dialog) {
-        if (dialog->inherits("TSaveDialog") && !file.isEmpty())
-            return dialog->setProperty("FileName", file);
+    Application->DialogHook = [folder](TCommonDialog* dialog) {
         if (dialog->inherits("TFolderDialog") && !folder.isEmpty())
             return dialog->setProperty("Folder", folder);
         return false;
@@ -237,6 +234,9 @@ void Act(PlugInWindowDriver& window, const HeadlessOptions& options, Outcome& ou
             Fail(outcome, QStringLiteral("导出excel不可用：该单位和指标类型没有资金性质"));
             return;
         }
+        // The named file, written without the save dialog: a report too long for its
+        // format is refused as soon as its rows are counted.
+        window.write(QString(), "ExportFile", options.exportFile);
         window.click("tbtnExcel");
         if (!outcome.failed && !outcome.informed)
             Fail(outcome, QStringLiteral("没有导出任何文件"));

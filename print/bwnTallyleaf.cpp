@@ -1,6 +1,12 @@
 #include "print/bwnTallyleaf.h"
 
 #include <QDir>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeySequence>
@@ -19,6 +25,7 @@
 #include "plugin/untDefConnection.h"
 #include "print/CELL50Lib_TLB.h"
 #include "print/untReportFill.h"
+#include "print/untReportJob.h"
 #include "sheet/WorkbookExport.h"
 #include "trees/untCheckTree.h"
 #include "trees/untDynamicTree.h"
@@ -60,40 +67,104 @@ QString JoinFileName(QString unitName, const QString& reportName)
 
 } // namespace
 
-// The panel with the progress bar, centred on the window while the rows of a report are
-// written; the hourglass shows meanwhile and the default cursor comes back in every case.
-class TbfrmTallyleaf::TProgressPanel : public TReportProgress {
+// A report built by a TReportJob while the window keeps painting. The panel shows at once
+// what is happening (查询数据… / 生成报表…) and the time so far; its "取消" button and Esc stop
+// the report. Input to the window's other controls is held back meanwhile, and Run returns
+// only when the job has ended, so a caller (a handler, the host's automation) sees the
+// report built synchronously.
+class TbfrmTallyleaf::TReportRun : public QObject {
 public:
-    explicit TProgressPanel(TbfrmTallyleaf& form) : FForm(form) {}
+    static constexpr int TickMs = 100;
 
-    void Start(int max) override
+    TReportRun(TbfrmTallyleaf& form, TReportJob& job) : FForm(form), FJob(job)
     {
         TPanel* panel = FForm.pnprocess;
         panel->SetLeft((FForm.ClientWidth() - panel->Width()) / 2);
         panel->SetTop((FForm.ClientHeight() - panel->Height()) / 2);
+        FForm.ProgressBar1->SetPosition(0);
+        FForm.ProgressBar1->SetMax(1);
+        FCancel = new QPushButton(QStringLiteral("取消"), panel->Widget());
+        FCancel->setGeometry(panel->Width() - 86, 4, 72, 24);
+        QObject::connect(FCancel, &QPushButton::clicked, &FJob, &TReportJob::Cancel);
+        FCancel->show();
+        Tick();
         panel->SetVisible(true);
         panel->BringToFront();
-        FForm.Refresh();
-        FForm.ProgressBar1->SetPosition(0);
-        FForm.ProgressBar1->SetMax(max);
-        FForm.ProgressBar1->Refresh();
         Screen->SetCursor(crHourGlass);
+        qApp->installEventFilter(this);
     }
-
-    void Step() override
+    ~TReportRun() override
     {
-        FForm.ProgressBar1->SetPosition(FForm.ProgressBar1->Position() + 1);
-        FForm.ProgressBar1->Refresh();
-    }
-
-    void Finish() override
-    {
+        qApp->removeEventFilter(this);
+        delete FCancel;
         Screen->SetCursor(crDefault);
         FForm.pnprocess->SetVisible(false);
+        FForm.Label8->SetCaption(QStringLiteral("正在提取数据："));
+    }
+    TReportRun(const TReportRun&) = delete;
+    TReportRun& operator=(const TReportRun&) = delete;
+
+    void Run()
+    {
+        QEventLoop loop;
+        QObject::connect(&FJob, &TReportJob::Finished, &loop, &QEventLoop::quit);
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, this, [this] { Tick(); });
+        tick.start(TickMs);
+        FJob.Start();
+        if (!FJob.Ended() || FJob.Phase() == TReportJob::TPhase::Waiting)
+            loop.exec();
+        FJob.Wait();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (!IsInput(event->type()))
+            return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget || !FForm.Widget() || !(widget == FForm.Widget() || FForm.Widget()->isAncestorOf(widget)))
+            return false;
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            FJob.Cancel();
+            return true;
+        }
+        return widget != FCancel;
     }
 
 private:
+    static bool IsInput(QEvent::Type type)
+    {
+        switch (type) {
+        case QEvent::KeyPress: case QEvent::KeyRelease: case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease: case QEvent::MouseButtonDblClick: case QEvent::Wheel:
+        case QEvent::Shortcut: case QEvent::ShortcutOverride:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    void Tick()
+    {
+        const bool writing = FJob.Phase() == TReportJob::TPhase::Writing;
+        const QString seconds = QString::number(double(FClock.elapsed()) / 1000.0, 'f', 1);
+        FForm.Label8->SetCaption((writing ? QStringLiteral("生成报表…") : QStringLiteral("查询数据…")) + "  已用" +
+                                 seconds + "秒");
+        if (writing) {
+            FForm.ProgressBar1->SetMax(std::max(1, FJob.RowCount()));
+            FForm.ProgressBar1->SetPosition(FJob.RowsWritten());
+        }
+    }
+
     TbfrmTallyleaf& FForm;
+    TReportJob& FJob;
+    QPushButton* FCancel = nullptr;
+    QElapsedTimer FClock = [] {
+        QElapsedTimer c;
+        c.start();
+        return c;
+    }();
 };
 
 // A run over every fund nature of the list (continuous print and export). However it
@@ -361,19 +432,47 @@ TReportSelection TbfrmTallyleaf::Selection()
     return selection;
 }
 
-void TbfrmTallyleaf::FillReport(TCell5& sheet, bool asNumbers)
+void TbfrmTallyleaf::FillReport(TCell5& sheet, bool asNumbers, const QString& workbookTarget)
 {
     CheckUnitTree();
     const TReportSelection selection = Selection();
-    TProgressPanel progress(*this);
-    FillSheet(sheet, selection, selection.FundCode, asNumbers, &progress);
+    TReportJob job(selection, selection.FundCode, asNumbers);
+    job.SetWorkbookTarget(workbookTarget);
+    {
+        TReportRun run(*this, job);
+        run.Run();
+    }
+    switch (job.Phase()) {
+    case TReportJob::TPhase::Done:
+        sheet.SetSheet(std::move(*job.TakeSheet()));
+        return;
+    case TReportJob::TPhase::Cancelled:
+        sheet.SetSheet(sheet::Sheet());   // nothing of it, nor of the last report
+        throw TExceptReportCancelled("报表已取消，未显示任何数据。");
+    default:
+        ShowNoReportRows(sheet, selection, selection.FundCode);
+        throw TExceptReport(job.ErrorText());
+    }
 }
 
 bool TbfrmTallyleaf::ShowReport()
 {
-    FillReport(*cllBudget, false);
+    try {
+        FillReport(*cllBudget, false);
+    } catch (const TExceptReportCancelled&) {
+        // The sheet is empty: nothing to print or export until a whole report is back.
+        FShownFund = -1;
+        EnableOutput(false);
+        throw;
+    }
     FShownFund = cobMid->ItemIndex();
     return true;
+}
+
+void TbfrmTallyleaf::ThrowRunCancelled(const QString& verb, const QStringList& done)
+{
+    throw TExceptReportCancelled(verb + "已取消。已" + verb + "：" +
+                                 (done.isEmpty() ? QStringLiteral("无") : done.join("、")));
 }
 
 // ------------------------------------------------------------------ print and preview
@@ -439,13 +538,19 @@ void TbfrmTallyleaf::PrintAllFundsToFolder()
         return;
     RememberPrintFolder(folder);
     TFundRun run(*this);
+    QStringList printed;
     for (int i = 0; i < cobMid->Count(); ++i) {
         cobMid->SetItemIndex(i);
-        ShowReport();
+        try {
+            ShowReport();
+        } catch (const TExceptReportCancelled&) {
+            ThrowRunCancelled("打印", printed);
+        }
         cllBudget->SetPageText(QString(), PageText, QString());
         if (cllBudget->ExportPdfFile(paths[i]) != 1)
             throw TExceptReport("打印" + FTitle + "到" + paths[i] + "失败：" + cllBudget->LastError());
         FPrintedFiles << paths[i];
+        printed << cobMid->Text();
     }
 }
 
@@ -462,10 +567,16 @@ void TbfrmTallyleaf::tbnPrintClick(TObject* Sender)
             return;
         }
         TFundRun run(*this);
+        QStringList printed;
         for (int i = 0; i < cobMid->Count(); ++i) {
             cobMid->SetItemIndex(i);
-            ShowReport();
+            try {
+                ShowReport();
+            } catch (const TExceptReportCancelled&) {
+                ThrowRunCancelled("打印", printed);
+            }
             PrintCurrentSheet();
+            printed << cobMid->Text();
         }
     });
 }
@@ -512,9 +623,9 @@ QString TbfrmTallyleaf::ProposedFileName(const QString& extension) const
     return SafeFileName(JoinFileName(FUnitName, ReportFileName(extension)));
 }
 
-bool TbfrmTallyleaf::PrepareExportSheet()
+bool TbfrmTallyleaf::PrepareExportSheet(const QString& workbookTarget)
 {
-    FillReport(*cllExpExcel, true);
+    FillReport(*cllExpExcel, true, workbookTarget);
     return true;
 }
 
@@ -545,6 +656,8 @@ bool TbfrmTallyleaf::ExportAllFunds()
             written << cobMid->Text();
             if (!fitsXls)
                 asXlsx << cobMid->Text();
+        } catch (const TExceptReportCancelled&) {
+            ThrowRunCancelled("导出", written);
         } catch (const std::exception& e) {
             failed << cobMid->Text() + "：" + ExceptionMessage(e);
         }
@@ -559,6 +672,13 @@ bool TbfrmTallyleaf::ExportAllFunds()
 
 bool TbfrmTallyleaf::ExportCurrentFund()
 {
+    if (!FExportFile.isEmpty()) {
+        PrepareExportSheet(FExportFile);
+        if (!MayReplace({FExportFile}))
+            return false;
+        WriteWorkbook(*cllExpExcel, FExportFile);
+        return true;
+    }
     PrepareExportSheet();
     // .xls holds 65,536 rows; a report longer than that is proposed as .xlsx.
     const bool fitsXls = sheet::WorkbookExport::fits(QStringLiteral("report.xls"), cllExpExcel->Sheet().rowCount());

@@ -36,6 +36,10 @@ class TbfrmTallyleaf : public TfrmBsTrvTC {
     Q_PROPERTY(QString PdfFolder READ PdfFolder WRITE SetPdfFolder)
     // The PDF files that the last "打印" wrote, in order (none after printing on paper).
     Q_PROPERTY(QStringList PrintedFiles READ PrintedFiles)
+    // For the same host: "导出excel" of one report writes ExportFile without the save dialog
+    // (its extension picks the format), and refuses a report longer than that format holds
+    // as soon as its rows are counted. Empty (as designed): the save dialog.
+    Q_PROPERTY(QString ExportFile READ ExportFile WRITE SetExportFile)
 public:
     Q_INVOKABLE explicit TbfrmTallyleaf(TComponent* AOwner) : TbfrmTallyleaf(AOwner, TFormChain{}) { FinishCreate(); }
 
@@ -66,6 +70,8 @@ public:
     QString PdfFolder() const { return FPdfFolder; }
     void SetPdfFolder(const QString& folder) { FPdfFolder = folder; }
     QStringList PrintedFiles() const { return FPrintedFiles; }
+    QString ExportFile() const { return FExportFile; }
+    void SetExportFile(const QString& file) { FExportFile = file; }
     // The file names of the continuous export and print (the report file name without
     // unit name): year + "年国库集中支付改革" + type + fund + "指标表" + extension, made safe
     // as one file name (SafeFileName).
@@ -114,7 +120,7 @@ protected:
     void BindFields() override;
 
 private:
-    class TProgressPanel;
+    class TReportRun;
     class TFundRun;
 
     void LoadUnitTree();
@@ -123,7 +129,9 @@ private:
     // look-up that fails or finds nothing leaves its message in FUnitNameFailure.
     void LookUpTopUnitName();
     bool ShowReport();
-    bool PrepareExportSheet();
+    // Builds the export sheet; with a workbook target, a report too long for it is refused
+    // before its rows are written.
+    bool PrepareExportSheet(const QString& workbookTarget = QString());
     bool ExportToExcel();
     bool ExportAllFunds();
     bool ExportCurrentFund();
@@ -144,7 +152,11 @@ private:
     void SetUpKeyboard();
     // The selection with titles for the fund nature now in cobMid.
     TReportSelection Selection();
-    void FillReport(TCell5& sheet, bool asNumbers);
+    // Builds the report on a worker while the window keeps painting; raises
+    // TExceptReportCancelled when the user stopped it (the sheet is then empty).
+    void FillReport(TCell5& sheet, bool asNumbers, const QString& workbookTarget = QString());
+    // A continuous run stopped by the user ends with what was already done.
+    [[noreturn]] static void ThrowRunCancelled(const QString& verb, const QStringList& done);
     // Raises when the unit tree could not load (a report would then cover every unit) or the
     // chosen unit's name could not be found.
     void CheckUnitTree() const;
@@ -168,4 +180,5 @@ private:
     QString FPdfFile;
     QString FPdfFolder;
     QStringList FPrintedFiles;
+    QString FExportFile;
 };

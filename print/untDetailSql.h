@@ -19,6 +19,8 @@ class TSqlDialect;
 
 // A failure while building or filling the indicator report; the message names what failed.
 TALLYLEAF_DECLARE_EXCEPTION(TExceptReport, Exception);
+// A report the user stopped.
+TALLYLEAF_DECLARE_EXCEPTION(TExceptReportCancelled, TExceptReport);
 
 // The selection of the print window, as the report reads it. The window fills it from its
 // fields and controls; the report functions only read it, except BuildTitles, which writes

@@ -568,7 +568,10 @@ void WriteReportRows(sheet::Sheet& sheet, const TReportSelection& selection, con
     IARQueryPtr query;
     if (!OpenDefQuery(BuildDetailSql(statement), query))
         throw TExceptReport("提取指标明细数据失败：" + LastDefQueryError());
-    if (query->Query()->RecordCount() == 0)
+    const int records = query->Query()->RecordCount();
+    if (progress)   // the template's spare row goes once rows are written under it
+        progress->Counted(records == 0 ? sheet.rowCount() : sheet.rowCount() - 1 + records);
+    if (records == 0)
         return;
     TSpecialAccounts special;
     special.Load(selection.FEidPrefix);
@@ -585,11 +588,7 @@ sheet::Sheet BuildReportSheet(const TReportSelection& selection, const QString& 
     return sheet;
 }
 
-namespace {
-
-// What the control shows of a report that failed: its titled template, or nothing when the
-// template itself cannot be read.
-void ShowNoRows(TCell5& cell, const TReportSelection& selection, const QString& fundCode)
+void ShowNoReportRows(TCell5& cell, const TReportSelection& selection, const QString& fundCode)
 {
     try {
         cell.SetSheet(TitledTemplate(selection, fundCode));
@@ -598,15 +597,13 @@ void ShowNoRows(TCell5& cell, const TReportSelection& selection, const QString& 
     }
 }
 
-} // namespace
-
 void FillSheet(TCell5& sheet, const TReportSelection& selection, const QString& fundCode, bool asNumbers,
                TReportProgress* progress)
 {
     try {
         sheet.SetSheet(BuildReportSheet(selection, fundCode, asNumbers, progress));
     } catch (...) {
-        ShowNoRows(sheet, selection, fundCode);
+        ShowNoReportRows(sheet, selection, fundCode);
         throw;
     }
 }

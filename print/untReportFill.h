@@ -50,6 +50,8 @@ struct TDetailRow {
 class TReportProgress {
 public:
     virtual ~TReportProgress() = default;
+    // The report's rows are counted: the sheet will have sheetRows rows. Before any is written.
+    virtual void Counted(int /*sheetRows*/) {}
     virtual void Start(int max) = 0;
     virtual void Step() = 0;
     virtual void Finish() = 0;
@@ -129,6 +131,10 @@ sheet::Sheet BuildReportSheet(const TReportSelection& selection, const QString& 
 // failing statement), an empty sheet when the template itself failed.
 void FillSheet(TCell5& sheet, const TReportSelection& selection, const QString& fundCode, bool asNumbers,
                TReportProgress* progress = nullptr);
+
+// What the control shows of a report that failed: its titled template (the template read
+// again with widths and titles), or an empty sheet when the template itself cannot be read.
+void ShowNoReportRows(TCell5& cell, const TReportSelection& selection, const QString& fundCode);
 
 // Writes the rows of an open detail query after the template's rows, then removes the
 // template's spare row. Returns the number of rows written.

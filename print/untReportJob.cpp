@@ -3,6 +3,7 @@
 #include "common/untDataBase.h"
 #include "plugin/untDefConnection.h"
 #include "print/untReportFill.h"
+#include "sheet/WorkbookExport.h"
 
 #include <QSqlDriver>
 #include <QThread>
@@ -69,6 +70,14 @@ struct TStatementInterrupt {
 class TReportJob::TJobProgress : public TReportProgress {
 public:
     explicit TJobProgress(TReportJob& job) : FJob(job) {}
+    void Counted(int sheetRows) override
+    {
+        if (FJob.FWorkbookTarget.isEmpty())
+            return;
+        if (const QString refusal = sheet::WorkbookExport::rowLimitError(FJob.FWorkbookTarget, sheetRows);
+            !refusal.isEmpty())
+            throw TExceptReport(refusal);
+    }
     void Start(int max) override
     {
         FJob.FRowCount = max;

@@ -63,6 +63,10 @@ public:
     // The whole report, once, after Done; nothing otherwise.
     std::optional<sheet::Sheet> TakeSheet();
 
+    // The workbook the report is written to: a report longer than its format holds fails
+    // as soon as its rows are counted, before any row is written.
+    void SetWorkbookTarget(const QString& path) { FWorkbookTarget = path; }
+
     // Called on the worker as rows are counted and written, after the job's own checks
     // (tests stop a job part-way through it).
     void SetWorkerProgress(TReportProgress* progress) { FWorkerProgress = progress; }
@@ -81,6 +85,7 @@ private:
     const TReportSelection FSelection;
     const QString FFundCode;
     const bool FAsNumbers;
+    QString FWorkbookTarget;
     QThread* FThread = nullptr;
     QTimer* FRepeat = nullptr;
     TReportProgress* FWorkerProgress = nullptr;

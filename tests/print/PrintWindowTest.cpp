@@ -21,10 +21,12 @@
 #include "common/AppDataStorage.h"
 #include "common/gunFolder.h"
 #include "common/untDataBase.h"
+#include "plugin/untDefConnection.h"
 #include "common/untDemoDatabase.h"
 #include "common/PlugInGlobals.h"
 #include "print/CELL50Lib_TLB.h"
 #include "print/bwnTallyleaf.h"
+#include "print/gunSelectList.h"
 #include "tests/TestSupport.h"
 #include "tests/support/DbTestSupport.h"
 #include "tests/support/FormsTestSupport.h"
@@ -357,6 +359,130 @@ TEST_P(PrintWindowTest, ContinuousExportWritesXlsxForAReportTooLongForXls)
     w->tbtnExcel->Click();
     EXPECT_TRUE(proposed.endsWith("一般预算资金指标表.xlsx")) << proposed.toStdString();
     EXPECT_EQ(filterIndex, 2);
+
+    // Named as .xls by a host: refused once the rows are counted, before the sheet is filled.
+    const QString xls = dir.filePath("one.xls");
+    w->SetExportFile(xls);
+    w->cllExpExcel->SetSheet(sheet::Sheet());
+    errors.messages.clear();
+    w->tbtnExcel->Click();
+    ASSERT_EQ(errors.messages.size(), 1);
+    EXPECT_TRUE(errors.messages[0].startsWith("无法导出“" + xls + "”")) << errors.messages[0].toStdString();
+    EXPECT_LT(w->cllExpExcel->Sheet().rowCount(), 65536);
+    EXPECT_FALSE(QFileInfo::exists(xls));
+}
+
+// vwbudget as a view whose statements run until they are stopped when they reach a row of
+// `endlessRows` (a condition on the view's own columns); an empty condition puts it back.
+void MakeReportEndless(TReportHost& host, const QString& endlessRows)
+{
+    const bool pg = host.Database().Backend() == "postgresql";
+    if (endlessRows.isEmpty()) {
+        host.Exec("drop view vwbudget");
+        host.Exec("create view vwbudget as select * from vwbudget_base");
+        return;
+    }
+    if (pg) {
+        host.Exec("alter view vwbudget rename to vwbudget_base");
+    } else {
+        IARQueryPtr q;
+        ASSERT_TRUE(OpenDefQuery("select sql from sqlite_master where name='vwbudget'", q));
+        QString definition = q->Query()->FieldByName("sql")->AsString();
+        q = nullptr;
+        definition.replace(QRegularExpression("^create view vwbudget", QRegularExpression::CaseInsensitiveOption),
+                           "create view vwbudget_base");
+        host.Exec("drop view vwbudget");
+        host.Exec(definition);
+    }
+    const QString never = pg ? "(select count(*) from pg_sleep(100000)) < 0"
+                             : "(with recursive r(n) as (select 1 union all select n+1 from r) select count(*) from r) < 0";
+    host.Exec("create view vwbudget as select b.* from vwbudget_base b where not (" + endlessRows + ") or " + never);
+}
+
+// Presses Esc on the window whenever the report's panel is up.
+struct EscWhileBuilding {
+    explicit EscWhileBuilding(TbfrmTallyleaf* w)
+    {
+        QObject::connect(&timer, &QTimer::timeout, [w] {
+            if (w->pnprocess->Visible())
+                QTest::keyClick(w->cllBudget->Widget(), Qt::Key_Escape);
+        });
+        timer.start(50);
+    }
+    QTimer timer;
+};
+
+// Esc while the statement runs stops the report: an empty sheet, a short note, no output
+// commands; the next pick builds the whole report on the same connection.
+TEST_P(PrintWindowTest, EscStopsTheReportAndLeavesNothingThatLooksComplete)
+{
+    TbfrmTallyleaf* w = ShowWindow();
+    const int shownRows = w->cllBudget->Sheet().rowCount();
+    ASSERT_GT(shownRows, 7);
+    MakeReportEndless(*FHost, "1=1");
+    {
+        EscWhileBuilding esc(w);
+        formstest::ExceptionRecorder errors;
+        w->cobMidChange(w->cobMid);
+        EXPECT_EQ(errors.messages, QStringList{"报表已取消，未显示任何数据。"});
+    }
+    EXPECT_EQ(w->cllBudget->Sheet().rowCount(), 0);
+    EXPECT_FALSE(AnyOutputEnabled(w));
+    EXPECT_FALSE(w->pnprocess->Visible());
+    MakeReportEndless(*FHost, QString());   // through the user-interface thread's own connection
+    formstest::ExceptionRecorder errors;
+    w->cobMidChange(w->cobMid);
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+    EXPECT_EQ(w->cllBudget->Sheet().rowCount(), shownRows);
+    EXPECT_TRUE(AnyOutputEnabled(w));
+}
+
+// A continuous run stopped in its second fund nature ends with what was written before it,
+// and writes nothing after; the window builds whole reports again afterwards.
+TEST_P(PrintWindowTest, ContinuousRunsStopWhenCancelled)
+{
+    struct Case {
+        const char* name;
+        const char* summary;
+        const char* extension;
+        void (*start)(TbfrmTallyleaf* w, const QString& folder);
+    };
+    const Case cases[] = {
+        {"export", "导出已取消。已导出：", ".xls", [](TbfrmTallyleaf* w, const QString&) { w->tbtnExcel->Click(); }},
+        {"print", "打印已取消。已打印：", ".pdf",
+         [](TbfrmTallyleaf* w, const QString& folder) {
+             w->SetPdfFolder(folder);
+             w->tbnPrint->Click();
+         }},
+    };
+    FHost->SetLogin("113001", "0");
+    TbfrmTallyleaf* w = ShowWindow();
+    ASSERT_GE(w->cobMid->Count(), 2);
+    const QString first = w->cobMid->Items()[0];
+    QString second;
+    ASSERT_TRUE(FundKindCodeByName(w->cobMid->Items()[1], second));
+    MakeReportEndless(*FHost, "mid='" + second + "'");
+    w->cbNum->SetChecked(true);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        AnswerFolders(dir.path());
+        formstest::ExceptionRecorder errors;
+        {
+            EscWhileBuilding esc(w);
+            c.start(w, dir.path());
+        }
+        EXPECT_EQ(errors.messages, QStringList{c.summary + first});
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"2024年国库集中支付改革预算数" + first + "指标表" + c.extension});
+        EXPECT_TRUE(FBoxes.isEmpty()) << FBoxes.join('\n').toStdString();
+    }
+    MakeReportEndless(*FHost, QString());
+    w->cbNum->SetChecked(false);
+    w->cobMid->SetItemIndex(0);
+    formstest::ExceptionRecorder errors;
+    w->cobMidChange(w->cobMid);
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+    EXPECT_TRUE(AnyOutputEnabled(w));
 }
 
 // The top node names the unit of the login unit's first three characters; with nobody logged
