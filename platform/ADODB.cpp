@@ -417,6 +417,26 @@ void TADOConnection::RollbackTrans()
 
 // ---------------------------------------------------------------------------------
 
+namespace {
+
+// A text equal to the one just above it in the same column shares that one's storage
+// instead of holding a copy of its own: report rows repeat their unit's code and name, the
+// item's kind and flags down the column, and a million rows of copies cost heap the size of
+// the result again.
+QVariant SharedWithAbove(QVariant value, const QList<QVariant>& values, int columns)
+{
+    const qsizetype above = values.size() - columns;
+    if (above < 0 || value.typeId() != QMetaType::QString)
+        return value;
+    const QVariant& upper = values[above];
+    if (upper.typeId() != QMetaType::QString ||
+        *static_cast<const QString*>(upper.constData()) != *static_cast<const QString*>(value.constData()))
+        return value;
+    return upper;
+}
+
+} // namespace
+
 TADOQuery::TADOQuery(TComponent* AOwner) : TDataSet(AOwner) {}
 
 TADOQuery::~TADOQuery() = default;
@@ -487,7 +507,7 @@ void TADOQuery::InternalOpen()
             values.reserve(qsizetype(query.size()) * columns);
         while (query.next()) {
             for (int i = 0; i < columns; ++i)
-                values.append(query.value(i));
+                values.append(SharedWithAbove(query.value(i), values, columns));
             ++rows;
         }
         if (query.lastError().isValid())

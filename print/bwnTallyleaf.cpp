@@ -436,12 +436,21 @@ void TbfrmTallyleaf::FillReport(TCell5& sheet, bool asNumbers, const QString& wo
 {
     CheckUnitTree();
     const TReportSelection selection = Selection();
+    // The last report is not the one asked for: it goes before the new one is built, so that
+    // the two never take room at once.
+    sheet.SetSheet(sheet::Sheet());
+    TReportJob::ReturnFreedMemory();
     TReportJob job(selection, selection.FundCode, asNumbers);
     job.SetWorkbookTarget(workbookTarget);
     {
         TReportRun run(*this, job);
         run.Run();
     }
+    // Whatever the outcome, the heap of the report's peak goes back once the control holds
+    // what it shows.
+    struct TReturnMemory {
+        ~TReturnMemory() { TReportJob::ReturnFreedMemory(); }
+    } returnMemory;
     switch (job.Phase()) {
     case TReportJob::TPhase::Done:
         sheet.SetSheet(std::move(*job.TakeSheet()));

@@ -9,6 +9,9 @@
 #include <QThread>
 #include <QTimer>
 #include <libpq-fe.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <sqlite3.h>
 
 namespace {
@@ -171,6 +174,15 @@ std::optional<sheet::Sheet> TReportJob::TakeSheet()
     std::optional<sheet::Sheet> sheet = std::move(FSheet);
     FSheet.reset();
     return sheet;
+}
+
+void TReportJob::ReturnFreedMemory()
+{
+#if defined(__GLIBC__)
+    // glibc keeps freed heap for later allocations, in every thread's arena; a report's
+    // rows are millions of small blocks that leave it large and mostly empty.
+    malloc_trim(0);
+#endif
 }
 
 void TReportJob::Register(TStatementInterrupt* interrupt)

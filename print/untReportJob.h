@@ -67,6 +67,11 @@ public:
     // as soon as its rows are counted, before any row is written.
     void SetWorkbookTarget(const QString& path) { FWorkbookTarget = path; }
 
+    // Hands the heap that a finished report freed (its statement's rows, the sheet it
+    // replaced) back to the system, so that the process does not stay at the size of the
+    // report's peak. Call it on the user-interface thread once the report has been taken.
+    static void ReturnFreedMemory();
+
     // Called on the worker as rows are counted and written, after the job's own checks
     // (tests stop a job part-way through it).
     void SetWorkerProgress(TReportProgress* progress) { FWorkerProgress = progress; }
