@@ -1,4 +1,5 @@
 #include "platform/ADODB.h"
+#include "platform/ResultRows.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -417,26 +418,6 @@ void TADOConnection::RollbackTrans()
 
 // ---------------------------------------------------------------------------------
 
-namespace {
-
-// A text equal to the one just above it in the same column shares that one's storage
-// instead of holding a copy of its own: report rows repeat their unit's code and name, the
-// item's kind and flags down the column, and a million rows of copies cost heap the size of
-// the result again.
-QVariant SharedWithAbove(QVariant value, const QList<QVariant>& values, int columns)
-{
-    const qsizetype above = values.size() - columns;
-    if (above < 0 || value.typeId() != QMetaType::QString)
-        return value;
-    const QVariant& upper = values[above];
-    if (upper.typeId() != QMetaType::QString ||
-        *static_cast<const QString*>(upper.constData()) != *static_cast<const QString*>(value.constData()))
-        return value;
-    return upper;
-}
-
-} // namespace
-
 TADOQuery::TADOQuery(TComponent* AOwner) : TDataSet(AOwner) {}
 
 TADOQuery::~TADOQuery() = default;
@@ -503,15 +484,10 @@ void TADOQuery::InternalOpen()
             names << record.fieldName(i);
             types << record.field(i).metaType();
         }
-        if (query.size() > 0)
-            values.reserve(qsizetype(query.size()) * columns);
-        while (query.next()) {
-            for (int i = 0; i < columns; ++i)
-                values.append(SharedWithAbove(query.value(i), values, columns));
-            ++rows;
-        }
-        if (query.lastError().isValid())
-            failure = conn->StatementFailureText(query.lastError());
+        QSqlError error;
+        rows = resultrows::ReadAll(query, columns, values, error);
+        if (rows < 0)
+            failure = conn->StatementFailureText(error);
     }
     if (!failure.isEmpty())
         conn->RaiseStatementError(failure, sql);

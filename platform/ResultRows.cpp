@@ -1,0 +1,116 @@
+#include "platform/ResultRows.h"
+
+#include <QCoreApplication>
+#include <QSqlQuery>
+#include <QSqlResult>
+#include <sqlite3.h>
+
+
+namespace resultrows {
+
+namespace {
+
+// The statement of a query run by Qt's SQLite driver, or nullptr for any other driver. The
+// driver steps a statement to its first row when it runs it and hands that row out first;
+// the statement then stands on that row.
+sqlite3_stmt* SqliteStatement(const QSqlQuery& query)
+{
+    const QVariant handle = query.result() ? query.result()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3_stmt*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3_stmt* const*>(handle.constData());
+}
+
+// A column of the statement's current row, as Qt's driver makes it with its default
+// precision policy.
+QVariant SqliteValue(sqlite3_stmt* statement, int column)
+{
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_BLOB:
+        return QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, column)),
+                          sqlite3_column_bytes(statement, column));
+    case SQLITE_INTEGER:
+        return qlonglong(sqlite3_column_int64(statement, column));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(statement, column);
+    case SQLITE_NULL:
+        return QVariant(QMetaType::fromType<QString>());
+    default: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+        return QString::fromUtf8(text, sqlite3_column_bytes(statement, column));
+    }
+    }
+}
+
+// The driver's own error for a row that could not be fetched.
+QSqlError FetchError(sqlite3_stmt* statement, int code)
+{
+    const auto* message = static_cast<const QChar*>(sqlite3_errmsg16(sqlite3_db_handle(statement)));
+    return QSqlError(QCoreApplication::translate("QSQLiteResult", "Unable to fetch row"), QString(message),
+                     QSqlError::ConnectionError, QString::number(code));
+}
+
+qsizetype ReadSqliteRest(sqlite3_stmt* statement, int columns, QList<QVariant>& values, QSqlError& error)
+{
+    qsizetype rows = 0;
+    for (;;) {
+        const int step = sqlite3_step(statement);
+        if (step == SQLITE_DONE)
+            return rows;
+        if (step != SQLITE_ROW) {
+            // A generic error has its particular code from the reset, as the driver takes it.
+            const int code = sqlite3_reset(statement);
+            error = FetchError(statement, step == SQLITE_ERROR ? code : step);
+            return -1;
+        }
+        for (int i = 0; i < columns; ++i)
+            Append(values, SqliteValue(statement, i), columns);
+        ++rows;
+    }
+}
+
+bool DriverPolicyIsDouble(const QSqlQuery& query)
+{
+    const QSql::NumericalPrecisionPolicy policy = query.numericalPrecisionPolicy();
+    return policy == QSql::LowPrecisionDouble || policy == QSql::HighPrecision;
+}
+
+} // namespace
+
+void Append(QList<QVariant>& values, QVariant value, int columns)
+{
+    const qsizetype above = values.size() - columns;
+    if (above >= 0 && value.typeId() == QMetaType::QString) {
+        const QVariant& upper = values[above];
+        if (upper.typeId() == QMetaType::QString &&
+            *static_cast<const QString*>(upper.constData()) == *static_cast<const QString*>(value.constData()))
+            value = upper;
+    }
+    values.append(std::move(value));
+}
+
+qsizetype ReadAll(QSqlQuery& query, int columns, QList<QVariant>& values, QSqlError& error)
+{
+    if (query.size() > 0)
+        values.reserve(qsizetype(query.size()) * columns);
+    if (!query.next()) {
+        error = query.lastError();
+        return error.isValid() ? -1 : 0;
+    }
+    for (int i = 0; i < columns; ++i)
+        Append(values, query.value(i), columns);
+    if (sqlite3_stmt* statement = query.isForwardOnly() && DriverPolicyIsDouble(query) ? SqliteStatement(query) : nullptr) {
+        const qsizetype rest = ReadSqliteRest(statement, columns, values, error);
+        return rest < 0 ? -1 : 1 + rest;
+    }
+    qsizetype rows = 1;
+    while (query.next()) {
+        for (int i = 0; i < columns; ++i)
+            Append(values, query.value(i), columns);
+        ++rows;
+    }
+    error = query.lastError();
+    return error.isValid() ? -1 : rows;
+}
+
+} // namespace resultrows
