@@ -1,18 +1,21 @@
 #include "print/bwnTallyleaf.h"
 
-#include <QDir>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QKeyEvent>
-#include <QPushButton>
-#include <QTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QKeySequence>
+#include <QPushButton>
 #include <QShortcut>
 #include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
 #include <QWidget>
+#include <exception>
+#include <memory>
 
 #include "common/AppDataStorage.h"
 #include "print/bwnPrintExpSet.h"
@@ -67,33 +70,41 @@ QString JoinFileName(QString unitName, const QString& reportName)
 
 } // namespace
 
-// A report built by a TReportJob while the window keeps painting. The panel shows at once
-// what is happening (查询数据… / 生成报表…) and the time so far; its "取消" button and Esc stop
-// the report. Input to the window's other controls is held back meanwhile, and Run returns
-// only when the job has ended, so a caller (a handler, the host's automation) sees the
-// report built synchronously.
-class TbfrmTallyleaf::TReportRun : public QObject {
+// The panel of long work (a report built by a TReportJob, a file written) while the window
+// keeps painting. It shows at once what is happening and the time so far; with a cancel,
+// its "取消" button and Esc stop the work. Input to the window's other controls is held
+// back meanwhile, and Run returns only when the work has ended, so a caller (a handler, the
+// host's automation) sees the work done synchronously.
+class TbfrmTallyleaf::TBusyPanel : public QObject {
 public:
     static constexpr int TickMs = 100;
 
-    TReportRun(TbfrmTallyleaf& form, TReportJob& job) : FForm(form), FJob(job)
+    struct TWork {
+        std::function<QString()> Caption;                 // what is happening now
+        std::function<std::pair<int, int>()> Progress;    // done, of; none: no bar
+        std::function<void()> Cancel;                     // none: no button, Esc ignored
+    };
+
+    TBusyPanel(TbfrmTallyleaf& form, TWork work) : FForm(form), FWork(std::move(work))
     {
         TPanel* panel = FForm.pnprocess;
         panel->SetLeft((FForm.ClientWidth() - panel->Width()) / 2);
         panel->SetTop((FForm.ClientHeight() - panel->Height()) / 2);
         FForm.ProgressBar1->SetPosition(0);
         FForm.ProgressBar1->SetMax(1);
-        FCancel = new QPushButton(QStringLiteral("取消"), panel->Widget());
-        FCancel->setGeometry(panel->Width() - 86, 4, 72, 24);
-        QObject::connect(FCancel, &QPushButton::clicked, &FJob, &TReportJob::Cancel);
-        FCancel->show();
+        if (FWork.Cancel) {
+            FCancel = new QPushButton(QStringLiteral("取消"), panel->Widget());
+            FCancel->setGeometry(panel->Width() - 86, 4, 72, 24);
+            QObject::connect(FCancel, &QPushButton::clicked, this, [this] { FWork.Cancel(); });
+            FCancel->show();
+        }
         Tick();
         panel->SetVisible(true);
         panel->BringToFront();
         Screen->SetCursor(crHourGlass);
         qApp->installEventFilter(this);
     }
-    ~TReportRun() override
+    ~TBusyPanel() override
     {
         qApp->removeEventFilter(this);
         delete FCancel;
@@ -101,20 +112,23 @@ public:
         FForm.pnprocess->SetVisible(false);
         FForm.Label8->SetCaption(QStringLiteral("正在提取数据："));
     }
-    TReportRun(const TReportRun&) = delete;
-    TReportRun& operator=(const TReportRun&) = delete;
+    TBusyPanel(const TBusyPanel&) = delete;
+    TBusyPanel& operator=(const TBusyPanel&) = delete;
 
-    void Run()
+    // Starts the work and keeps the window going until `finished` is emitted by `sender`
+    // (or has been already: `ended` says so).
+    template <class Sender, class Signal>
+    void Run(const std::function<void()>& start, const Sender* sender, Signal finished,
+             const std::function<bool()>& ended)
     {
         QEventLoop loop;
-        QObject::connect(&FJob, &TReportJob::Finished, &loop, &QEventLoop::quit);
+        QObject::connect(sender, finished, &loop, &QEventLoop::quit);
         QTimer tick;
         QObject::connect(&tick, &QTimer::timeout, this, [this] { Tick(); });
         tick.start(TickMs);
-        FJob.Start();
-        if (!FJob.Ended() || FJob.Phase() == TReportJob::TPhase::Waiting)
+        start();
+        if (!ended())
             loop.exec();
-        FJob.Wait();
     }
 
 protected:
@@ -126,7 +140,8 @@ protected:
         if (!widget || !FForm.Widget() || !(widget == FForm.Widget() || FForm.Widget()->isAncestorOf(widget)))
             return false;
         if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-            FJob.Cancel();
+            if (FWork.Cancel)
+                FWork.Cancel();
             return true;
         }
         return widget != FCancel;
@@ -147,18 +162,17 @@ private:
 
     void Tick()
     {
-        const bool writing = FJob.Phase() == TReportJob::TPhase::Writing;
         const QString seconds = QString::number(double(FClock.elapsed()) / 1000.0, 'f', 1);
-        FForm.Label8->SetCaption((writing ? QStringLiteral("生成报表…") : QStringLiteral("查询数据…")) + "  已用" +
-                                 seconds + "秒");
-        if (writing) {
-            FForm.ProgressBar1->SetMax(std::max(1, FJob.RowCount()));
-            FForm.ProgressBar1->SetPosition(FJob.RowsWritten());
+        FForm.Label8->SetCaption(FWork.Caption() + "  已用" + seconds + "秒");
+        if (FWork.Progress) {
+            const auto [done, of] = FWork.Progress();
+            FForm.ProgressBar1->SetMax(std::max(1, of));
+            FForm.ProgressBar1->SetPosition(done);
         }
     }
 
     TbfrmTallyleaf& FForm;
-    TReportJob& FJob;
+    TWork FWork;
     QPushButton* FCancel = nullptr;
     QElapsedTimer FClock = [] {
         QElapsedTimer c;
@@ -443,8 +457,19 @@ void TbfrmTallyleaf::FillReport(TCell5& sheet, bool asNumbers, const QString& wo
     TReportJob job(selection, selection.FundCode, asNumbers);
     job.SetWorkbookTarget(workbookTarget);
     {
-        TReportRun run(*this, job);
-        run.Run();
+        TBusyPanel panel(*this, {[&job] {
+                                     return job.Phase() == TReportJob::TPhase::Writing ? QStringLiteral("生成报表…")
+                                                                                       : QStringLiteral("查询数据…");
+                                 },
+                                 [&job] {
+                                     return job.Phase() == TReportJob::TPhase::Writing
+                                                ? std::pair{job.RowsWritten(), job.RowCount()}
+                                                : std::pair{0, 1};
+                                 },
+                                 [&job] { job.Cancel(); }});
+        panel.Run([&job] { job.Start(); }, &job, &TReportJob::Finished,
+                  [&job] { return job.Ended(); });
+        job.Wait();
     }
     // Whatever the outcome, the heap of the report's peak goes back once the control holds
     // what it shows.
@@ -512,7 +537,9 @@ void TbfrmTallyleaf::PrintCurrentSheet()
 void TbfrmTallyleaf::PrintToPdfTarget()
 {
     const QString path = FPdfFile.isEmpty() ? QDir(FPdfFolder).filePath(ReportFileName(".pdf")) : FPdfFile;
-    if (cllBudget->ExportPdfFile(path) != 1)
+    int written = 0;
+    WriteOffTheWindow([&] { written = cllBudget->ExportPdfFile(path); });
+    if (written != 1)
         throw TExceptReport("打印到" + path + "失败：" + cllBudget->LastError());
     FPrintedFiles << path;
 }
@@ -556,7 +583,9 @@ void TbfrmTallyleaf::PrintAllFundsToFolder()
             ThrowRunCancelled("打印", printed);
         }
         cllBudget->SetPageText(QString(), PageText, QString());
-        if (cllBudget->ExportPdfFile(paths[i]) != 1)
+        int written = 0;
+        WriteOffTheWindow([&] { written = cllBudget->ExportPdfFile(paths[i]); });
+        if (written != 1)
             throw TExceptReport("打印" + FTitle + "到" + paths[i] + "失败：" + cllBudget->LastError());
         FPrintedFiles << paths[i];
         printed << cobMid->Text();
@@ -641,9 +670,32 @@ bool TbfrmTallyleaf::PrepareExportSheet(const QString& workbookTarget)
 void TbfrmTallyleaf::WriteWorkbook(TCell5& sheet, const QString& path)
 {
     sheet.SetWorkbookReadonly(false);
+    int written = 0;
+    WriteOffTheWindow([&] { written = sheet.ExportXlsFile(path); });
     // The writer's message already names the file.
-    if (sheet.ExportXlsFile(path) != 1)
+    if (written != 1)
         throw TExceptReport("导出失败：" + sheet.LastError());
+}
+
+// The writers read only the sheet model, which nothing changes while the panel holds the
+// input back; the screen's painter reads it meanwhile too.
+void TbfrmTallyleaf::WriteOffTheWindow(const std::function<void()>& write)
+{
+    std::exception_ptr failure;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        try {
+            write();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }));
+    {
+        TBusyPanel panel(*this, {[] { return QStringLiteral("写入文件…"); }, {}, {}});
+        panel.Run([&] { worker->start(); }, worker.get(), &QThread::finished, [&] { return worker->isFinished(); });
+    }
+    worker->wait();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 bool TbfrmTallyleaf::ExportAllFunds()

@@ -8,6 +8,7 @@
 // application object, never as an empty report or a false success.
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 #include "platform/ComCtrls.h"
@@ -120,7 +121,7 @@ protected:
     void BindFields() override;
 
 private:
-    class TReportRun;
+    class TBusyPanel;
     class TFundRun;
 
     void LoadUnitTree();
@@ -161,6 +162,9 @@ private:
     // chosen unit's name could not be found.
     void CheckUnitTree() const;
     void WriteWorkbook(TCell5& sheet, const QString& path);
+    // Runs write (a file writer that touches no widget) on a thread of its own while the
+    // window keeps painting under the panel; rethrows what it raised.
+    void WriteOffTheWindow(const std::function<void()>& write);
     void EnableOutput(bool enabled);
 
     QString FBType;

@@ -11,6 +11,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -334,7 +335,16 @@ TEST_P(PrintWindowTest, ContinuousExportWritesXlsxForAReportTooLongForXls)
     AnswerFolders(dir.path());
     w->cbNum->SetChecked(true);
     formstest::ExceptionRecorder errors;
+    QSet<QString> shown;   // what the panel said while the window went on painting
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (w->pnprocess->Visible())
+            shown << w->Label8->Caption().section(' ', 0, 0);
+    });
+    watch.start(5);
     w->tbtnExcel->Click();
+    watch.stop();
+    EXPECT_TRUE(shown.contains("写入文件…")) << QStringList(shown.values()).join(',').toStdString();
     EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
     QStringList expectedFiles;
     for (const QString& fund : w->cobMid->Items())
@@ -399,12 +409,13 @@ void MakeReportEndless(TReportHost& host, const QString& endlessRows)
     host.Exec("create view vwbudget as select b.* from vwbudget_base b where not (" + endlessRows + ") or " + never);
 }
 
-// Presses Esc on the window whenever the report's panel is up.
+// Presses Esc on the window whenever the panel is up over the report of the fund nature
+// at `fund` in the list.
 struct EscWhileBuilding {
-    explicit EscWhileBuilding(TbfrmTallyleaf* w)
+    explicit EscWhileBuilding(TbfrmTallyleaf* w, int fund = -1)
     {
-        QObject::connect(&timer, &QTimer::timeout, [w] {
-            if (w->pnprocess->Visible())
+        QObject::connect(&timer, &QTimer::timeout, [w, fund] {
+            if (w->pnprocess->Visible() && (fund < 0 || w->cobMid->ItemIndex() == fund))
                 QTest::keyClick(w->cllBudget->Widget(), Qt::Key_Escape);
         });
         timer.start(50);
@@ -469,7 +480,7 @@ TEST_P(PrintWindowTest, ContinuousRunsStopWhenCancelled)
         AnswerFolders(dir.path());
         formstest::ExceptionRecorder errors;
         {
-            EscWhileBuilding esc(w);
+            EscWhileBuilding esc(w, 1);
             c.start(w, dir.path());
         }
         EXPECT_EQ(errors.messages, QStringList{c.summary + first});
