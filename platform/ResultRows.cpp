@@ -3,7 +3,10 @@
 #include <QCoreApplication>
 #include <QSqlQuery>
 #include <QSqlResult>
+#include <cstring>
 #include <sqlite3.h>
+#include <string>
+#include <vector>
 
 
 namespace resultrows {
@@ -50,8 +53,47 @@ QSqlError FetchError(sqlite3_stmt* statement, int code)
                      QSqlError::ConnectionError, QString::number(code));
 }
 
+// The UTF-8 bytes of a column's text in the row above: the same bytes again make the same
+// text, which then shares the row above's copy without being decoded at all.
+class TTextAbove {
+public:
+    bool Repeats(const char* text, int bytes) const
+    {
+        return FValid && FBytes.size() == size_t(bytes) && std::memcmp(FBytes.data(), text, size_t(bytes)) == 0;
+    }
+    void Keep(const char* text, int bytes)
+    {
+        FBytes.assign(text, size_t(bytes));
+        FValid = true;
+    }
+    void Forget() { FValid = false; }
+
+private:
+    std::string FBytes;
+    bool FValid = false;
+};
+
+void AppendSqliteValue(sqlite3_stmt* statement, int column, QList<QVariant>& values, int columns, TTextAbove& above)
+{
+    if (sqlite3_column_type(statement, column) != SQLITE_TEXT) {
+        above.Forget();
+        values.append(SqliteValue(statement, column));
+        return;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    const int bytes = sqlite3_column_bytes(statement, column);
+    if (above.Repeats(text, bytes)) {
+        QVariant same = values[values.size() - columns];
+        values.append(std::move(same));
+        return;
+    }
+    above.Keep(text, bytes);
+    values.append(QString::fromUtf8(text, bytes));
+}
+
 qsizetype ReadSqliteRest(sqlite3_stmt* statement, int columns, QList<QVariant>& values, QSqlError& error)
 {
+    std::vector<TTextAbove> above(static_cast<size_t>(columns));
     qsizetype rows = 0;
     for (;;) {
         const int step = sqlite3_step(statement);
@@ -64,7 +106,7 @@ qsizetype ReadSqliteRest(sqlite3_stmt* statement, int columns, QList<QVariant>& 
             return -1;
         }
         for (int i = 0; i < columns; ++i)
-            Append(values, SqliteValue(statement, i), columns);
+            AppendSqliteValue(statement, i, values, columns, above[size_t(i)]);
         ++rows;
     }
 }
