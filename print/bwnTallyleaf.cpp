@@ -186,9 +186,14 @@ private:
 // next command acts on what the user sees.
 class TbfrmTallyleaf::TFundRun {
 public:
-    explicit TFundRun(TbfrmTallyleaf& form) : FForm(form) {}
+    explicit TFundRun(TbfrmTallyleaf& form) : FForm(form)
+    {
+        FForm.FInFundRun = true;
+        FForm.FStopAfterFile = false;
+    }
     ~TFundRun()
     {
+        FForm.FInFundRun = false;
         const int shown = FForm.FShownFund;
         if (shown >= 0 && shown < FForm.cobMid->Count() && FForm.cobMid->ItemIndex() != shown)
             FForm.cobMid->SetItemIndex(shown);
@@ -589,6 +594,8 @@ void TbfrmTallyleaf::PrintAllFundsToFolder()
             throw TExceptReport("打印" + FTitle + "到" + paths[i] + "失败：" + cllBudget->LastError());
         FPrintedFiles << paths[i];
         printed << cobMid->Text();
+        if (FStopAfterFile && i + 1 < cobMid->Count())
+            ThrowRunCancelled("打印", printed);
     }
 }
 
@@ -690,7 +697,15 @@ void TbfrmTallyleaf::WriteOffTheWindow(const std::function<void()>& write)
         }
     }));
     {
-        TBusyPanel panel(*this, {[] { return QStringLiteral("写入文件…"); }, {}, {}});
+        // A file is never cut short; in a continuous run, 取消 stops the run once it is written.
+        std::function<void()> stop;
+        if (FInFundRun)
+            stop = [this] { FStopAfterFile = true; };
+        TBusyPanel panel(*this, {[this] {
+                                     return FStopAfterFile ? QStringLiteral("写入文件…（写完后停止）")
+                                                           : QStringLiteral("写入文件…");
+                                 },
+                                 {}, stop});
         panel.Run([&] { worker->start(); }, worker.get(), &QThread::finished, [&] { return worker->isFinished(); });
     }
     worker->wait();
@@ -722,6 +737,8 @@ bool TbfrmTallyleaf::ExportAllFunds()
         } catch (const std::exception& e) {
             failed << cobMid->Text() + "：" + ExceptionMessage(e);
         }
+        if (FStopAfterFile && i + 1 < cobMid->Count())
+            ThrowRunCancelled("导出", written);
     }
     FExportNote = asXlsx.isEmpty() ? QString()
                                    : "\n以下资金性质的报表超过65,536行，已导出为Excel工作簿（.xlsx）：" + asXlsx.join("、");

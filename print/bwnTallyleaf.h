@@ -163,7 +163,8 @@ private:
     void CheckUnitTree() const;
     void WriteWorkbook(TCell5& sheet, const QString& path);
     // Runs write (a file writer that touches no widget) on a thread of its own while the
-    // window keeps painting under the panel; rethrows what it raised.
+    // window keeps painting under the panel; rethrows what it raised. In a continuous run
+    // the panel's 取消 (or Esc) sets FStopAfterFile.
     void WriteOffTheWindow(const std::function<void()>& write);
     void EnableOutput(bool enabled);
 
@@ -185,4 +186,8 @@ private:
     QString FPdfFolder;
     QStringList FPrintedFiles;
     QString FExportFile;
+    // A continuous run is going on; the user asked it to stop once the file being written
+    // is done.
+    bool FInFundRun = false;
+    bool FStopAfterFile = false;
 };

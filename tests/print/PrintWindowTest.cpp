@@ -355,6 +355,28 @@ TEST_P(PrintWindowTest, ContinuousExportWritesXlsxForAReportTooLongForXls)
     EXPECT_EQ(written, expectedFiles);
     EXPECT_EQ(FBoxes, QStringList{"数据导出成功。\n以下资金性质的报表超过65,536行，已导出为Excel工作簿（.xlsx）：一般预算资金"});
 
+    // Esc while that fund nature's workbook is written stops the run once the file is whole.
+    const QStringList funds = w->cobMid->Items();
+    const int big = funds.indexOf("一般预算资金");
+    ASSERT_LT(big, funds.size() - 1);
+    QTemporaryDir stopped;
+    AnswerFolders(stopped.path());
+    FBoxes.clear();
+    QTimer esc;
+    QObject::connect(&esc, &QTimer::timeout, [&] {
+        if (w->pnprocess->Visible() && w->cobMid->ItemIndex() == big && w->Label8->Caption().startsWith("写入文件"))
+            QTest::keyClick(w->cllBudget->Widget(), Qt::Key_Escape);
+    });
+    esc.start(5);
+    w->tbtnExcel->Click();
+    esc.stop();
+    const QStringList done = funds.mid(0, big + 1);
+    EXPECT_EQ(errors.messages, QStringList{"导出已取消。已导出：" + done.join("、")});
+    EXPECT_EQ(QDir(stopped.path()).entryList(QDir::Files).size(), done.size());
+    EXPECT_TRUE(QFileInfo::exists(stopped.filePath("2024年国库集中支付改革预算数一般预算资金指标表.xlsx")));
+    EXPECT_TRUE(FBoxes.isEmpty());
+    errors.messages.clear();
+
     // A single export of that report proposes .xlsx.
     w->cbNum->SetChecked(false);
     w->cobMid->SetText("一般预算资金");
