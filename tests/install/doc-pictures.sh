@@ -3,7 +3,7 @@
 # built host on the demo database under Xvfb with a window manager (openbox, for the
 # frames), driven with xdotool, captured with ImageMagick's import.
 #   tests/install/doc-pictures.sh BUILD_DIR [OUT_DIR]     (OUT_DIR defaults to docs/images)
-# Needs: xvfb openbox xdotool imagemagick python3 qt6-translations-l10n (apt-get install ...),
+# Needs: xvfb openbox xdotool imagemagick python3 qt6-translations-l10n (scripts/install-deps),
 # and the target tallyleaf_doc_pictures built in BUILD_DIR. TALLYLEAF_PICTURES_DISPLAY
 # chooses the X display (default 57).
 #
