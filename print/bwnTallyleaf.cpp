@@ -85,6 +85,27 @@ public:
         std::function<void()> Cancel;                     // none: no button, Esc ignored
     };
 
+    // A report job: querying, then writing rows; 取消 stops it.
+    static TWork ForJob(TReportJob& job)
+    {
+        auto writing = [&job] { return job.Phase() == TReportJob::TPhase::Writing; };
+        return {[writing] { return writing() ? QStringLiteral("生成报表…") : QStringLiteral("查询数据…"); },
+                [writing, &job] { return writing() ? std::pair{job.RowsWritten(), job.RowCount()} : std::pair{0, 1}; },
+                [&job] { job.Cancel(); }};
+    }
+
+    // A file being written; where the work may stop after it, 取消 sets stopAfter.
+    static TWork ForFile(bool& stopAfter, bool mayStop)
+    {
+        TWork work{[&stopAfter] {
+                       return stopAfter ? QStringLiteral("写入文件…（写完后停止）") : QStringLiteral("写入文件…");
+                   },
+                   {}, {}};
+        if (mayStop)
+            work.Cancel = [&stopAfter] { stopAfter = true; };
+        return work;
+    }
+
     TBusyPanel(TbfrmTallyleaf& form, TWork work) : FForm(form), FWork(std::move(work))
     {
         TPanel* panel = FForm.pnprocess;
@@ -462,18 +483,8 @@ void TbfrmTallyleaf::FillReport(TCell5& sheet, bool asNumbers, const QString& wo
     TReportJob job(selection, selection.FundCode, asNumbers);
     job.SetWorkbookTarget(workbookTarget);
     {
-        TBusyPanel panel(*this, {[&job] {
-                                     return job.Phase() == TReportJob::TPhase::Writing ? QStringLiteral("生成报表…")
-                                                                                       : QStringLiteral("查询数据…");
-                                 },
-                                 [&job] {
-                                     return job.Phase() == TReportJob::TPhase::Writing
-                                                ? std::pair{job.RowsWritten(), job.RowCount()}
-                                                : std::pair{0, 1};
-                                 },
-                                 [&job] { job.Cancel(); }});
-        panel.Run([&job] { job.Start(); }, &job, &TReportJob::Finished,
-                  [&job] { return job.Ended(); });
+        TBusyPanel panel(*this, TBusyPanel::ForJob(job));
+        panel.Run([&job] { job.Start(); }, &job, &TReportJob::Finished, [&job] { return job.Ended(); });
         job.Wait();
     }
     // Whatever the outcome, the heap of the report's peak goes back once the control holds
@@ -698,14 +709,7 @@ void TbfrmTallyleaf::WriteOffTheWindow(const std::function<void()>& write)
     }));
     {
         // A file is never cut short; in a continuous run, 取消 stops the run once it is written.
-        std::function<void()> stop;
-        if (FInFundRun)
-            stop = [this] { FStopAfterFile = true; };
-        TBusyPanel panel(*this, {[this] {
-                                     return FStopAfterFile ? QStringLiteral("写入文件…（写完后停止）")
-                                                           : QStringLiteral("写入文件…");
-                                 },
-                                 {}, stop});
+        TBusyPanel panel(*this, TBusyPanel::ForFile(FStopAfterFile, FInFundRun));
         panel.Run([&] { worker->start(); }, worker.get(), &QThread::finished, [&] { return worker->isFinished(); });
     }
     worker->wait();
