@@ -1,7 +1,8 @@
 // The report as a person reads it in the print window: picked by type, unit and fund
-// nature, scrolled to its amounts, previewed page by page; and the frame around it (the
-// window menu, cascading, the unit tree's tooltips).
+// nature, scrolled to its amounts, previewed page by page, stopped while it takes long; and
+// the frame around it (the window menu, cascading, the unit tree's tooltips).
 #include <QProcess>
+#include <algorithm>
 #include <cstring>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -148,6 +149,84 @@ TEST(ReportScenario, PreviewPageThroughAndClose)
     host.key(QStringLiteral("Escape"));
     host.waitUntil(QStringLiteral("the preview closed"), [](const Screen& s) { return !s.window(PreviewTitle); });
     EXPECT_TRUE(Person::printWindow(host.screen()));
+}
+
+// Runs SQL on the scratch demo database with the sqlite3 shell, as an administrator would.
+QString DemoSql(Host& host, const QString& sql)
+{
+    QProcess sqlite;
+    sqlite.start(QStringLiteral("sqlite3"), {host.scratch() + QStringLiteral("/data/tallyleaf/demo-budget.db"), sql});
+    if (!sqlite.waitForFinished(30000) || sqlite.exitCode() != 0)
+        host.fail(QStringLiteral("sqlite3 “%1”: %2").arg(sql, QString::fromUtf8(sqlite.readAllStandardError())));
+    return QString::fromUtf8(sqlite.readAllStandardOutput()).trimmed();
+}
+
+// The demo's view as it was, and as one whose statements never end on the lines of one fund.
+void MakeFundEndless(Host& host, const QString& fund)
+{
+    QString view = DemoSql(host, QStringLiteral("select sql from sqlite_master where name='vwbudget'"));
+    view.replace(QRegularExpression(QStringLiteral("^create view vwbudget"), QRegularExpression::CaseInsensitiveOption),
+                 QStringLiteral("create view vwbudget_base"));
+    DemoSql(host, QStringLiteral("drop view vwbudget; ") + view +
+                      QStringLiteral("; create view vwbudget as select * from vwbudget_base where mid<>'%1' or "
+                                     "(with recursive r(n) as (select 1 union all select n+1 from r) "
+                                     "select count(*) from r) < 0")
+                          .arg(fund));
+}
+
+void RestoreView(Host& host)
+{
+    QString view = DemoSql(host, QStringLiteral("select sql from sqlite_master where name='vwbudget_base'"));
+    view.replace(QRegularExpression(QStringLiteral("^create view vwbudget_base"), QRegularExpression::CaseInsensitiveOption),
+                 QStringLiteral("create view vwbudget"));
+    DemoSql(host, QStringLiteral("drop view vwbudget; drop view vwbudget_base; ") + view);
+}
+
+// A report that takes long: the panel says what is happening and counts the seconds while
+// the window goes on answering; Esc stops it, leaving an empty sheet and 导出excel off until
+// the next whole report.
+TEST(ReportScenario, EscStopsALongReportWhileTheWindowGoesOn)
+{
+    Host host;
+    Person person(host);
+    person.openPrintWindow();
+    person.pickUnit(QStringLiteral("105 市财政局"));
+    person.pick(QStringLiteral("cobBType"), QStringLiteral("控制数"));
+    person.waitForReport();
+    MakeFundEndless(host, QStringLiteral("21"));
+    person.pick(QStringLiteral("cobMid"), QStringLiteral("财政专户管理资金"));
+    const auto panelText = [](const Screen& s) -> const Widget* {
+        const Widget* label = s.named(QStringLiteral("Label8"));
+        return label && label->text.startsWith(QStringLiteral("查询数据…")) ? label : nullptr;
+    };
+    const Widget first = host.waitFor(QStringLiteral("the panel saying 查询数据…"), panelText);
+    host.waitUntil(QStringLiteral("the panel's seconds going on"), [&](const Screen& s) {
+        const Widget* label = panelText(s);
+        return label && label->text != first.text;
+    });
+    host.key(QStringLiteral("Escape"));
+    person.answer(person.waitForMessage(QStringLiteral("报表已取消，未显示任何数据。")), QStringLiteral("确定"));
+    host.waitUntil(QStringLiteral("an empty sheet and 导出excel off"), [](const Screen& s) {
+        const Widget* sheet = ReportSheet(s);
+        const Widget* excel = s.named(QStringLiteral("tbtnExcel"));
+        return sheet && excel && !excel->enabled &&
+               std::none_of(sheet->items.begin(), sheet->items.end(),
+                            [](const Item& cell) { return cell.text.contains(QStringLiteral("年国库集中支付改革")); });
+    });
+
+    RestoreView(host);
+    const Widget funds = host.waitFor(QStringLiteral("the fund natures"), [](const Screen& s) {
+        return s.named(QStringLiteral("cobMid"));
+    });
+    const auto other = std::find_if(funds.entries.begin(), funds.entries.end(),
+                                    [](const QString& e) { return e != QStringLiteral("财政专户管理资金"); });
+    ASSERT_NE(other, funds.entries.end());
+    person.pick(QStringLiteral("cobMid"), *other);
+    person.waitForReport();
+    host.waitUntil(QStringLiteral("导出excel on again"), [](const Screen& s) {
+        const Widget* excel = s.named(QStringLiteral("tbtnExcel"));
+        return excel && excel->enabled;
+    });
 }
 
 // A cut unit name shows whole in a tooltip; 窗口 lists the print window; 层叠 leaves it
