@@ -150,25 +150,43 @@ public:
         start();
         if (!ended())
             loop.exec();
+        // Told to stop from outside (the program quitting): the work goes too, where it can.
+        if (!ended())
+            Cancel();
     }
 
 protected:
+    // The whole frame the window lives in takes no input meanwhile (its menus could close
+    // the window or the program under the work); a request to close the window or the frame
+    // is refused and stops the work instead, so the user may close it again once it ends.
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (!IsInput(event->type()))
-            return false;
         auto* widget = qobject_cast<QWidget*>(watched);
-        if (!widget || !FForm.Widget() || !(widget == FForm.Widget() || FForm.Widget()->isAncestorOf(widget)))
+        QWidget* form = FForm.Widget();
+        if (!widget || !form)
+            return false;
+        if (event->type() == QEvent::Close && (widget == form || widget->isAncestorOf(form))) {
+            event->ignore();
+            Cancel();
+            return true;
+        }
+        QWidget* frame = form->window();
+        if (!IsInput(event->type()) || !(widget == frame || frame->isAncestorOf(widget)))
             return false;
         if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-            if (FWork.Cancel)
-                FWork.Cancel();
+            Cancel();
             return true;
         }
         return widget != FCancel;
     }
 
 private:
+    void Cancel()
+    {
+        if (FWork.Cancel)
+            FWork.Cancel();
+    }
+
     static bool IsInput(QEvent::Type type)
     {
         switch (type) {

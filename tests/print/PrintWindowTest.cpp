@@ -411,7 +411,18 @@ void MakeReportEndless(TReportHost& host, const QString& endlessRows)
     const bool pg = host.Database().Backend() == "postgresql";
     if (endlessRows.isEmpty()) {
         host.Exec("drop view vwbudget");
-        host.Exec("create view vwbudget as select * from vwbudget_base");
+        if (pg) {
+            host.Exec("alter view vwbudget_base rename to vwbudget");
+            return;
+        }
+        IARQueryPtr q;
+        ASSERT_TRUE(OpenDefQuery("select sql from sqlite_master where name='vwbudget_base'", q));
+        QString definition = q->Query()->FieldByName("sql")->AsString();
+        q = nullptr;
+        definition.replace(QRegularExpression("^create view vwbudget_base", QRegularExpression::CaseInsensitiveOption),
+                           "create view vwbudget");
+        host.Exec("drop view vwbudget_base");
+        host.Exec(definition);
         return;
     }
     if (pg) {
@@ -431,43 +442,54 @@ void MakeReportEndless(TReportHost& host, const QString& endlessRows)
     host.Exec("create view vwbudget as select b.* from vwbudget_base b where not (" + endlessRows + ") or " + never);
 }
 
-// Presses Esc on the window whenever the panel is up over the report of the fund nature
-// at `fund` in the list.
-struct EscWhileBuilding {
-    explicit EscWhileBuilding(TbfrmTallyleaf* w, int fund = -1)
+// Does what a person does to stop the report (Esc by default) whenever the panel is up over
+// the report of the fund nature at `fund` in the list.
+struct StopWhileBuilding {
+    explicit StopWhileBuilding(TbfrmTallyleaf* w, int fund = -1, std::function<void()> stop = {})
     {
-        QObject::connect(&timer, &QTimer::timeout, [w, fund] {
+        if (!stop)
+            stop = [w] { QTest::keyClick(w->cllBudget->Widget(), Qt::Key_Escape); };
+        QObject::connect(&timer, &QTimer::timeout, [w, fund, stop] {
             if (w->pnprocess->Visible() && (fund < 0 || w->cobMid->ItemIndex() == fund))
-                QTest::keyClick(w->cllBudget->Widget(), Qt::Key_Escape);
+                stop();
         });
         timer.start(50);
     }
     QTimer timer;
 };
 
-// Esc while the statement runs stops the report: an empty sheet, a short note, no output
-// commands; the next pick builds the whole report on the same connection.
-TEST_P(PrintWindowTest, EscStopsTheReportAndLeavesNothingThatLooksComplete)
+// Esc, or closing the window, while the statement runs stops the report: an empty sheet, a
+// short note, no output commands, the window still open; the next pick builds the whole
+// report on the same connection.
+TEST_P(PrintWindowTest, EscOrCloseStopsTheReportAndLeavesNothingThatLooksComplete)
 {
     TbfrmTallyleaf* w = ShowWindow();
     const int shownRows = w->cllBudget->Sheet().rowCount();
     ASSERT_GT(shownRows, 7);
-    MakeReportEndless(*FHost, "1=1");
-    {
-        EscWhileBuilding esc(w);
+    const std::pair<const char*, std::function<void()>> stops[] = {
+        {"Esc", {}},
+        {"close", [w] { w->Widget()->close(); }},
+    };
+    for (const auto& [name, stop] : stops) {
+        SCOPED_TRACE(name);
+        MakeReportEndless(*FHost, "1=1");
+        {
+            StopWhileBuilding stopping(w, -1, stop);
+            formstest::ExceptionRecorder errors;
+            w->cobMidChange(w->cobMid);
+            EXPECT_EQ(errors.messages, QStringList{"报表已取消，未显示任何数据。"});
+        }
+        EXPECT_TRUE(w->Widget()->isVisible());
+        EXPECT_EQ(w->cllBudget->Sheet().rowCount(), 0);
+        EXPECT_FALSE(AnyOutputEnabled(w));
+        EXPECT_FALSE(w->pnprocess->Visible());
+        MakeReportEndless(*FHost, QString());   // through the user-interface thread's own connection
         formstest::ExceptionRecorder errors;
         w->cobMidChange(w->cobMid);
-        EXPECT_EQ(errors.messages, QStringList{"报表已取消，未显示任何数据。"});
+        EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+        EXPECT_EQ(w->cllBudget->Sheet().rowCount(), shownRows);
+        EXPECT_TRUE(AnyOutputEnabled(w));
     }
-    EXPECT_EQ(w->cllBudget->Sheet().rowCount(), 0);
-    EXPECT_FALSE(AnyOutputEnabled(w));
-    EXPECT_FALSE(w->pnprocess->Visible());
-    MakeReportEndless(*FHost, QString());   // through the user-interface thread's own connection
-    formstest::ExceptionRecorder errors;
-    w->cobMidChange(w->cobMid);
-    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
-    EXPECT_EQ(w->cllBudget->Sheet().rowCount(), shownRows);
-    EXPECT_TRUE(AnyOutputEnabled(w));
 }
 
 // A continuous run stopped in its second fund nature ends with what was written before it,
@@ -502,7 +524,7 @@ TEST_P(PrintWindowTest, ContinuousRunsStopWhenCancelled)
         AnswerFolders(dir.path());
         formstest::ExceptionRecorder errors;
         {
-            EscWhileBuilding esc(w, 1);
+            StopWhileBuilding esc(w, 1);
             c.start(w, dir.path());
         }
         EXPECT_EQ(errors.messages, QStringList{c.summary + first});
