@@ -68,6 +68,9 @@ QString JoinFileName(QString unitName, const QString& reportName)
     return unitName + reportName;
 }
 
+// Reports longer than this are dropped from the control before the next one is built.
+constexpr int LongReportRows = 10000;
+
 } // namespace
 
 // The panel of long work (a report built by a TReportJob, a file written) while the window
@@ -494,10 +497,12 @@ void TbfrmTallyleaf::FillReport(TCell5& sheet, bool asNumbers, const QString& wo
 {
     CheckUnitTree();
     const TReportSelection selection = Selection();
-    // The last report is not the one asked for: it goes before the new one is built, so that
-    // the two never take room at once.
-    sheet.SetSheet(sheet::Sheet());
-    TReportJob::ReturnFreedMemory();
+    // A long last report goes before the new one is built, so that the two never take room
+    // at once; a short one stays on screen meanwhile rather than flash away.
+    if (sheet.Sheet().rowCount() > LongReportRows) {
+        sheet.SetSheet(sheet::Sheet());
+        TReportJob::ReturnFreedMemory();
+    }
     TReportJob job(selection, selection.FundCode, asNumbers);
     job.SetWorkbookTarget(workbookTarget);
     {
