@@ -775,29 +775,29 @@ bool TbfrmTallyleaf::ExportAllFunds()
     return !written.isEmpty();
 }
 
+// The file is chosen before the export sheet is built, so that a report too long for the
+// chosen format is refused as soon as its rows are counted, and a cancelled dialog builds
+// nothing.
 bool TbfrmTallyleaf::ExportCurrentFund()
 {
-    if (!FExportFile.isEmpty()) {
-        PrepareExportSheet(FExportFile);
-        if (!MayReplace({FExportFile}))
-            return false;
-        WriteWorkbook(*cllExpExcel, FExportFile);
-        return true;
-    }
-    PrepareExportSheet();
-    // .xls holds 65,536 rows; a report longer than that is proposed as .xlsx.
-    const bool fitsXls = sheet::WorkbookExport::fits(QStringLiteral("report.xls"), cllExpExcel->Sheet().rowCount());
+    const QString path = FExportFile.isEmpty() ? AskWorkbookFile() : FExportFile;
+    if (path.isEmpty() || !MayReplace({path}))
+        return false;
+    PrepareExportSheet(path);
+    WriteWorkbook(*cllExpExcel, path);
+    return true;
+}
+
+// The save dialog, proposing the format by the length of the report on screen (the one
+// exported): .xls holds 65,536 rows, a longer report is proposed as .xlsx. Empty when the
+// user cancels.
+QString TbfrmTallyleaf::AskWorkbookFile()
+{
+    const bool fitsXls = sheet::WorkbookExport::fits(QStringLiteral("report.xls"), cllBudget->Sheet().rowCount());
     sd->SetFilter("Excel 97-2003 工作簿 (*.xls)|*.xls|Excel 工作簿 (*.xlsx)|*.xlsx");
     sd->SetFilterIndex(fitsXls ? 1 : 2);
     sd->SetFileName(ProposedFileName(fitsXls ? ".xls" : ".xlsx"));
-    if (!sd->Execute())
-        return false;
-    const QString path = sd->FileName();
-    if (QFileInfo::exists(path) &&
-        Application->MessageBox("文件" + path + "已存在，是否替换？", MessageCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return false;
-    WriteWorkbook(*cllExpExcel, path);
-    return true;
+    return sd->Execute() ? sd->FileName() : QString();
 }
 
 bool TbfrmTallyleaf::ExportToExcel()

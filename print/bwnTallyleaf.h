@@ -136,6 +136,7 @@ private:
     bool ExportToExcel();
     bool ExportAllFunds();
     bool ExportCurrentFund();
+    QString AskWorkbookFile();
     void PrintCurrentSheet();
     // Writes the report on screen to the PDF file PdfFile or into PdfFolder.
     void PrintToPdfTarget();

@@ -392,16 +392,36 @@ TEST_P(PrintWindowTest, ContinuousExportWritesXlsxForAReportTooLongForXls)
     EXPECT_TRUE(proposed.endsWith("一般预算资金指标表.xlsx")) << proposed.toStdString();
     EXPECT_EQ(filterIndex, 2);
 
-    // Named as .xls by a host: refused once the rows are counted, before the sheet is filled.
+    // Named as .xls, by a host or in the dialog: refused once the rows are counted, before
+    // the export sheet is filled; a cancelled dialog builds nothing.
     const QString xls = dir.filePath("one.xls");
-    w->SetExportFile(xls);
-    w->cllExpExcel->SetSheet(sheet::Sheet());
-    errors.messages.clear();
-    w->tbtnExcel->Click();
-    ASSERT_EQ(errors.messages.size(), 1);
-    EXPECT_TRUE(errors.messages[0].startsWith("无法导出“" + xls + "”")) << errors.messages[0].toStdString();
-    EXPECT_LT(w->cllExpExcel->Sheet().rowCount(), 65536);
-    EXPECT_FALSE(QFileInfo::exists(xls));
+    const std::pair<const char*, std::function<void()>> namings[] = {
+        {"host", [&] { w->SetExportFile(xls); }},
+        {"dialog", [&] {
+             w->SetExportFile(QString());
+             Application->DialogHook = [&](TCommonDialog* d) {
+                 static_cast<TSaveDialog*>(d)->SetFileName(xls);
+                 return true;
+             };
+         }},
+        {"cancelled", [&] { Application->DialogHook = [](TCommonDialog*) { return false; }; }},
+    };
+    for (const auto& [name, naming] : namings) {
+        SCOPED_TRACE(name);
+        naming();
+        w->cllExpExcel->SetSheet(sheet::Sheet());
+        errors.messages.clear();
+        w->tbtnExcel->Click();
+        EXPECT_LT(w->cllExpExcel->Sheet().rowCount(), 65536);
+        EXPECT_FALSE(QFileInfo::exists(xls));
+        if (std::string(name) == "cancelled") {
+            EXPECT_TRUE(errors.messages.isEmpty());
+            EXPECT_EQ(w->cllExpExcel->Sheet().rowCount(), 0);
+            continue;
+        }
+        ASSERT_EQ(errors.messages.size(), 1);
+        EXPECT_TRUE(errors.messages[0].startsWith("无法导出“" + xls + "”")) << errors.messages[0].toStdString();
+    }
 }
 
 // vwbudget as a view whose statements run until they are stopped when they reach a row of
