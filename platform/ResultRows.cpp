@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-
 namespace resultrows {
 
 namespace {
@@ -24,8 +23,8 @@ sqlite3_stmt* SqliteStatement(const QSqlQuery& query)
     return *static_cast<sqlite3_stmt* const*>(handle.constData());
 }
 
-// A column of the statement's current row, as Qt's driver makes it with its default
-// precision policy.
+// A column of the statement's current row, of the type Qt's driver gives it with its
+// default precision policy (texts decoded from UTF-8, see the header).
 QVariant SqliteValue(sqlite3_stmt* statement, int column)
 {
     switch (sqlite3_column_type(statement, column)) {
