@@ -68,6 +68,13 @@ QString JoinFileName(QString unitName, const QString& reportName)
     return unitName + reportName;
 }
 
+// A continuous run stopped by the user ends with what was already done.
+[[noreturn]] void ThrowRunCancelled(const QString& verb, const QStringList& done)
+{
+    throw TExceptReportCancelled(verb + "已取消。已" + verb + "：" +
+                                 (done.isEmpty() ? QStringLiteral("无") : done.join("、")));
+}
+
 // Reports longer than this are dropped from the control before the next one is built.
 constexpr int LongReportRows = 10000;
 
@@ -540,12 +547,6 @@ bool TbfrmTallyleaf::ShowReport()
     }
     FShownFund = cobMid->ItemIndex();
     return true;
-}
-
-void TbfrmTallyleaf::ThrowRunCancelled(const QString& verb, const QStringList& done)
-{
-    throw TExceptReportCancelled(verb + "已取消。已" + verb + "：" +
-                                 (done.isEmpty() ? QStringLiteral("无") : done.join("、")));
 }
 
 // ------------------------------------------------------------------ print and preview

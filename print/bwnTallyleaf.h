@@ -157,8 +157,6 @@ private:
     // Builds the report on a worker while the window keeps painting; raises
     // TExceptReportCancelled when the user stopped it (the sheet is then empty).
     void FillReport(TCell5& sheet, bool asNumbers, const QString& workbookTarget = QString());
-    // A continuous run stopped by the user ends with what was already done.
-    [[noreturn]] static void ThrowRunCancelled(const QString& verb, const QStringList& done);
     // Raises when the unit tree could not load (a report would then cover every unit) or the
     // chosen unit's name could not be found.
     void CheckUnitTree() const;

@@ -424,6 +424,19 @@ TEST_P(PrintWindowTest, ContinuousExportWritesXlsxForAReportTooLongForXls)
     }
 }
 
+// Renames a SQLite view by making it again under the new name from its stored definition.
+void RenameSqliteView(TReportHost& host, const QString& from, const QString& to)
+{
+    IARQueryPtr q;
+    ASSERT_TRUE(OpenDefQuery("select sql from sqlite_master where name='" + from + "'", q));
+    QString definition = q->Query()->FieldByName("sql")->AsString();
+    q = nullptr;
+    definition.replace(QRegularExpression("^create view " + from, QRegularExpression::CaseInsensitiveOption),
+                       "create view " + to);
+    host.Exec("drop view " + from);
+    host.Exec(definition);
+}
+
 // vwbudget as a view whose statements run until they are stopped when they reach a row of
 // `endlessRows` (a condition on the view's own columns); an empty condition puts it back.
 void MakeReportEndless(TReportHost& host, const QString& endlessRows)
@@ -431,32 +444,16 @@ void MakeReportEndless(TReportHost& host, const QString& endlessRows)
     const bool pg = host.Database().Backend() == "postgresql";
     if (endlessRows.isEmpty()) {
         host.Exec("drop view vwbudget");
-        if (pg) {
+        if (pg)
             host.Exec("alter view vwbudget_base rename to vwbudget");
-            return;
-        }
-        IARQueryPtr q;
-        ASSERT_TRUE(OpenDefQuery("select sql from sqlite_master where name='vwbudget_base'", q));
-        QString definition = q->Query()->FieldByName("sql")->AsString();
-        q = nullptr;
-        definition.replace(QRegularExpression("^create view vwbudget_base", QRegularExpression::CaseInsensitiveOption),
-                           "create view vwbudget");
-        host.Exec("drop view vwbudget_base");
-        host.Exec(definition);
+        else
+            RenameSqliteView(host, "vwbudget_base", "vwbudget");
         return;
     }
-    if (pg) {
+    if (pg)
         host.Exec("alter view vwbudget rename to vwbudget_base");
-    } else {
-        IARQueryPtr q;
-        ASSERT_TRUE(OpenDefQuery("select sql from sqlite_master where name='vwbudget'", q));
-        QString definition = q->Query()->FieldByName("sql")->AsString();
-        q = nullptr;
-        definition.replace(QRegularExpression("^create view vwbudget", QRegularExpression::CaseInsensitiveOption),
-                           "create view vwbudget_base");
-        host.Exec("drop view vwbudget");
-        host.Exec(definition);
-    }
+    else
+        RenameSqliteView(host, "vwbudget", "vwbudget_base");
     const QString never = pg ? "(select count(*) from pg_sleep(100000)) < 0"
                              : "(with recursive r(n) as (select 1 union all select n+1 from r) select count(*) from r) < 0";
     host.Exec("create view vwbudget as select b.* from vwbudget_base b where not (" + endlessRows + ") or " + never);

@@ -161,13 +161,20 @@ QString DemoSql(Host& host, const QString& sql)
     return QString::fromUtf8(sqlite.readAllStandardOutput()).trimmed();
 }
 
-// The demo's view as it was, and as one whose statements never end on the lines of one fund.
+// The stored definition of the demo's view `from`, made to create `to` instead.
+QString ViewDefinitionAs(Host& host, const QString& from, const QString& to)
+{
+    QString view = DemoSql(host, QStringLiteral("select sql from sqlite_master where name='%1'").arg(from));
+    view.replace(QRegularExpression(QStringLiteral("^create view ") + from, QRegularExpression::CaseInsensitiveOption),
+                 QStringLiteral("create view ") + to);
+    return view;
+}
+
+// The demo's view made endless on the lines of one fund (the real one kept aside), and back.
 void MakeFundEndless(Host& host, const QString& fund)
 {
-    QString view = DemoSql(host, QStringLiteral("select sql from sqlite_master where name='vwbudget'"));
-    view.replace(QRegularExpression(QStringLiteral("^create view vwbudget"), QRegularExpression::CaseInsensitiveOption),
-                 QStringLiteral("create view vwbudget_base"));
-    DemoSql(host, QStringLiteral("drop view vwbudget; ") + view +
+    const QString base = ViewDefinitionAs(host, QStringLiteral("vwbudget"), QStringLiteral("vwbudget_base"));
+    DemoSql(host, QStringLiteral("drop view vwbudget; ") + base +
                       QStringLiteral("; create view vwbudget as select * from vwbudget_base where mid<>'%1' or "
                                      "(with recursive r(n) as (select 1 union all select n+1 from r) "
                                      "select count(*) from r) < 0")
@@ -176,9 +183,7 @@ void MakeFundEndless(Host& host, const QString& fund)
 
 void RestoreView(Host& host)
 {
-    QString view = DemoSql(host, QStringLiteral("select sql from sqlite_master where name='vwbudget_base'"));
-    view.replace(QRegularExpression(QStringLiteral("^create view vwbudget_base"), QRegularExpression::CaseInsensitiveOption),
-                 QStringLiteral("create view vwbudget"));
+    const QString view = ViewDefinitionAs(host, QStringLiteral("vwbudget_base"), QStringLiteral("vwbudget"));
     DemoSql(host, QStringLiteral("drop view vwbudget; drop view vwbudget_base; ") + view);
 }
 
