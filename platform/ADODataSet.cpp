@@ -24,7 +24,12 @@ bool TField::IsNull() const
 QString TField::AsString() const
 {
     const QVariant* v = FOwner->ValuePtr(FIndex);
-    return !v || v->isNull() ? QString() : v->toString();
+    if (!v)
+        return {};
+    // Text, the usual value: its own string (null for a null value), no conversion.
+    if (v->metaType() == QMetaType::fromType<QString>())
+        return *static_cast<const QString*>(v->constData());
+    return v->isNull() ? QString() : v->toString();
 }
 
 double TField::AsFloat() const
