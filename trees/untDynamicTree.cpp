@@ -379,14 +379,19 @@ void TDynamicTree::BuildTree()
     }
 }
 
-QString TDynamicTree::ChildrenStatement(const QString& Id) const
+QString TDynamicTree::WrappedStatement(const QString& condition) const
 {
-    QString sql = QStringLiteral("select a.* from (") + Trim(SqlTableText()) + QStringLiteral(") a where a.")
-                  + Trim(FFieldPid) + QStringLiteral("='") + SqlEscape(Id) + QStringLiteral("'");
+    QString sql = QStringLiteral("select a.* from (") + Trim(SqlTableText()) + QStringLiteral(") a") + condition;
     const QString orderBy = Trim(FFieldOrderBy);
     if (!orderBy.isEmpty())
         sql += QStringLiteral(" Order by a.") + orderBy;
     return sql;
+}
+
+QString TDynamicTree::ChildrenStatement(const QString& Id) const
+{
+    return WrappedStatement(QStringLiteral(" where a.") + Trim(FFieldPid) + QStringLiteral("='") + SqlEscape(Id)
+                            + QStringLiteral("'"));
 }
 
 QString TDynamicTree::LevelStatement(const QStringList& Ids) const
@@ -397,12 +402,8 @@ QString TDynamicTree::LevelStatement(const QStringList& Ids) const
     quoted.reserve(Ids.size());
     for (const QString& id : Ids)
         quoted << QStringLiteral("'") + SqlEscape(id) + QStringLiteral("'");
-    QString sql = QStringLiteral("select a.* from (") + Trim(SqlTableText()) + QStringLiteral(") a where a.")
-                  + Trim(FFieldPid) + QStringLiteral(" in (") + quoted.join(QLatin1Char(',')) + QStringLiteral(")");
-    const QString orderBy = Trim(FFieldOrderBy);
-    if (!orderBy.isEmpty())
-        sql += QStringLiteral(" Order by a.") + orderBy;
-    return sql;
+    return WrappedStatement(QStringLiteral(" where a.") + Trim(FFieldPid) + QStringLiteral(" in (")
+                            + quoted.join(QLatin1Char(',')) + QStringLiteral(")"));
 }
 
 void TDynamicTree::LoadChildren(TNodeItem* node)
@@ -472,6 +473,8 @@ void TDynamicTree::LoadLevelPrefetched(TNodeItem* node)
 // error goes on as it always did.
 void TDynamicTree::ReadLevel(const QString& id)
 {
+    if (FPrefetch.TryWholeFirst() && ReadWholeSource())
+        return;
     const QStringList batch = FPrefetch.NextBatch(id);
     if (batch.size() == 1) {
         ReadStatement(batch);
@@ -484,6 +487,28 @@ void TDynamicTree::ReadLevel(const QString& id)
         FPrefetch.StopBatching();
     }
     ReadStatement({id});
+}
+
+// The first read of a load takes the whole row source in one statement, when its rows
+// can be filed under their parents exactly. A failure is not reported: the load goes on
+// level by level, whose statements report their own errors.
+bool TDynamicTree::ReadWholeSource()
+{
+    const QString sql = WrappedStatement(QString());
+    std::shared_ptr<TADOQuery> query(new TADOQuery(nullptr), [](TADOQuery* q) {
+        q->Close();
+        q->Free();
+    });
+    query->SetConnection(FAdoConn);
+    query->SetSQLText(sql);
+    OnLevelQuery(this, sql);
+    try {
+        query->Open();
+    } catch (...) {
+        return false;
+    }
+    const TLevelPrefetch::TColumns columns{FFieldId, Trim(FFieldPid), FFieldIsLeaf, FValueIsLeaf};
+    return FPrefetch.FileWhole(query, FTopVirNodeIdValue, columns);
 }
 
 void TDynamicTree::ReadStatement(const QStringList& ids)
@@ -542,6 +567,8 @@ void TDynamicTree::AddNodeFromFields(TNodeItem* parent, TQueryThread* thread, TF
         const QString text = FillRecord(node.get(), info, fields);
         if (!CanLoad())
             return;
+        // Only a first child can change which leaf the first children lead to.
+        const bool firstChild = !parent->HasChildren();
         attached = node.release();
         FTreeView->Items()->AddNode(attached, parent, text, info, naAddChild);
         if (parent->ExpandAfterLoad) {
@@ -553,7 +580,8 @@ void TDynamicTree::AddNodeFromFields(TNodeItem* parent, TQueryThread* thread, TF
         OnAfterAddNode(this, fields, attached, info);
         if (!StillLoading(build) || !AddChildrenOrDummy(attached, cls, build))
             return;
-        ApplyAutoExpand();
+        if (firstChild)
+            ApplyAutoExpand();
     } catch (...) {
         // Not reported, as designed: the row (and any branch under it) is dropped.
         FLastLoadError = ErrorText(std::current_exception());
@@ -596,7 +624,11 @@ TField* TDynamicTree::RowField(TFields* fields, TRowColumn column, const QString
         FRowFieldsLast = found;
     }
     TRowFields& known = FRowFields[FRowFieldsLast];
-    if (!known.Known[column] || known.Names[column] != name) {
+    // The names are the tree's own properties: the same text as last time, unless a
+    // handler changed a property meanwhile.
+    const QString& last = known.Names[column];
+    const bool sameName = (last.constData() == name.constData() && last.size() == name.size()) || last == name;
+    if (!known.Known[column] || !sameName) {
         known.Names[column] = name;
         known.Found[column] = fields->FindField(name);
         known.Known[column] = true;

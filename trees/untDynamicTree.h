@@ -11,9 +11,10 @@
 // A level loads on the user-interface thread (SyncDataLoad) or is opened by a
 // TQueryThread whose rows are added back on the user-interface thread.
 //
-// LoadAll on the user-interface thread reads the children of many nodes with one
-// statement ("a.<FieldPid> in (...)", see untLevelPrefetch.h), so a tree of thousands
-// of nodes costs a statement per level, not per node. The nodes, their order and the
+// LoadAll on the user-interface thread reads the whole row source with one statement,
+// or where its rows can't be filed by their parent ids exactly, the children of many
+// nodes with one statement ("a.<FieldPid> in (...)", see untLevelPrefetch.h), so a tree
+// of thousands of nodes costs one statement, or one per level, not one per node. The nodes, their order and the
 // events are those of one statement per node: the nodes are still added depth first,
 // one row at a time, with the fields of their own row.
 //
@@ -191,6 +192,7 @@ private:
     void LoadLevelInBackground(TNodeItem* node, TADOQuery* query);
     void LoadLevelPrefetched(TNodeItem* node);
     void ReadLevel(const QString& id);
+    bool ReadWholeSource();
     void ReadStatement(const QStringList& ids);
     // parent: the parent of a synchronous load's row; thread: the thread of a
     // background row (whose Node is the parent).
@@ -213,6 +215,8 @@ private:
     void DetachThreads();
     static TItemInfo* CreateItemInfo(TItemInfoClass cls);
     QString SqlTableText() const;
+    // The row source wrapped as table "a", with `condition` and the sort column.
+    QString WrappedStatement(const QString& condition) const;
 
     QString FTopVirNodeIdValue;
     QString FTopVirNodeTitle;

@@ -1,6 +1,15 @@
 #pragma once
 // TLevelPrefetch: the rows of the levels that a synchronous LoadAll load is about to add,
-// read one statement per level instead of one per node.
+// read with one statement for the whole load, or one per level, instead of one per node.
+//
+// First the whole row source is read once:
+//     select a.* from (<SqlTable>) a[ Order by ...]
+// and every row is filed under the text of its parent id; each parent keeps the
+// statement's order among its own rows. A database compares ids by its own rules (a
+// number column with a text, a case-blind or width-blind collation, trailing blanks),
+// which text alone cannot follow; so the whole read is used only when no two different
+// texts among the top id, the ids and the parent ids could be taken as equal by any of
+// those rules. Otherwise, or when the statement fails, the load goes on level by level.
 //
 // When a node's children are wanted and not read yet, its id goes into one statement
 // together with the ids of the nodes that wait for theirs (non-leaf rows read earlier, in
@@ -21,6 +30,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <utility>
 
 class TADOQuery;
 
@@ -42,8 +52,17 @@ public:
         QList<int> RecNos;
     };
 
-    // Takes the rows read for `id`; false when none were read for it.
+    // Takes the rows read for `id`; false when none were read for it. From the whole row
+    // source: the rows of any id that the check saw (none for an id without children),
+    // and again for a second node with the same id.
     bool Take(const QString& id, TRows& rows);
+    // True for the first read of a load, which tries the whole row source; false after.
+    bool TryWholeFirst() { return !std::exchange(FWholeTried, true); }
+    // Files every row of the opened whole row source under its parent id. False (nothing
+    // filed) without an id, parent or leaf column, or when two different texts among
+    // `topId`, the ids of the rows that are no leaves and the parent ids could be taken
+    // as equal by the database.
+    bool FileWhole(const std::shared_ptr<TADOQuery>& query, const QString& topId, const TColumns& columns);
     // The ids of the next statement: `id` first, then waiting ids in their order.
     QStringList NextBatch(const QString& id);
     // Files the rows of the opened `query` under the ids of `batch` and queues the ids of
@@ -61,4 +80,6 @@ private:
     QHash<QString, TRows> FRows;
     QList<QString> FQueue;
     bool FBatching = true;
+    bool FWholeTried = false;
+    QHash<QString, QString> FWholeTexts;   // comparison key -> the one text with it
 };

@@ -353,16 +353,13 @@ TEST_P(DynamicTreeTest, LazyLevelsCarryOneDummyAndLoadOnce)
     EXPECT_EQ(ChildIds(city), children.value(QStringLiteral("101")));
 }
 
-TEST_P(DynamicTreeTest, LoadAllRunsOneStatementPerLevel)
+TEST_P(DynamicTreeTest, LoadAllReadsTheRowSourceOnce)
 {
     Configure();
     tree->SetLoadAll(true);
     tree->SetActive(true);
     ExpectFullTree(StandardUnits());
-    // The top's level, then 101 and 102 together, then their children's, then the last.
-    ASSERT_EQ(statements.size(), 4);
-    EXPECT_TRUE(statements[1].endsWith(QStringLiteral(" a where a.peid in ('101','102') Order by a.eid")))
-        << statements[1].toStdString();
+    EXPECT_EQ(statements, QStringList{QStringLiteral("select a.* from (") + UnitRowSource() + ") a Order by a.eid"});
     EXPECT_EQ(tree->DummyNodeCount(), 0);
 }
 
@@ -375,8 +372,8 @@ TEST_P(DynamicTreeTest, SwitchingLoadAllOnLoadsEveryPendingLevel)
     tree->SetLoadAll(true);
     EXPECT_EQ(tree->DummyNodeCount(), 0);
     ExpectFullTree(StandardUnits());
-    // Two before; then the waiting levels of 101 and 102001 together, and two more.
-    EXPECT_EQ(statements.size(), 5);
+    // Two before; then the whole row source for every waiting level.
+    EXPECT_EQ(statements.size(), 3);
 }
 
 // The nodes in view order with their depth, id, position among their siblings and text.
@@ -397,8 +394,9 @@ void ExpandAll(TTreeNode* node)
 
 TEST_P(DynamicTreeTest, LoadAllGivesTheNodesAndEventsOfOneStatementPerNode)
 {
-    // Region 109 has more offices than one statement takes ids; table numtree keeps its
-    // parent codes as numbers, which read back without their leading zeros.
+    // Region 109 has more offices than one level statement takes ids (levels are read
+    // one by one when a unit '0109' stands beside it); table numtree keeps its parent
+    // codes as numbers, which read back without their leading zeros.
     QStringList bulk{QStringLiteral("('109','','大区','0')")};
     for (int i = 1; i <= 1050; ++i) {
         const QString office = QStringLiteral("109%1").arg(i, 4, 10, QLatin1Char('0'));
@@ -423,20 +421,35 @@ TEST_P(DynamicTreeTest, LoadAllGivesTheNodesAndEventsOfOneStatementPerNode)
                       .arg(sqlite ? QStringLiteral("varchar(20) collate nocase") : QStringLiteral("citext")));
     conn->Execute(QStringLiteral("insert into citree values ('ab','0','甲','0','ab 甲'),('AB','0','乙','0','AB 乙'),"
                                  "('ab1','ab','丙','1','ab1 丙'),('AB2','AB','丁','1','AB2 丁')"));
+    // Table oddtree: a parent id that is NULL (no parent, not the top's ''), a parent
+    // that is no row, an id that two rows share, and ids that differ in width only.
+    conn->Execute(QStringLiteral("create table oddtree (eid varchar(20), peid varchar(20), ename varchar(20), "
+                                 "leafflag varchar(1), tname varchar(20))"));
+    conn->Execute(QStringLiteral("insert into oddtree values ('x1','','甲','0','x1 甲'),('x2','','乙','0','x2 乙'),"
+                                 "('n1',null,'丙','0','n1 丙'),('o1','zz','丁','1','o1 丁'),"
+                                 "('d1','x1','戊','0','d1 戊'),('d1','x2','戊','0','d1 戊'),('d1c','d1','己','1','d1c 己'),"
+                                 "('ｂ1','x1','庚','0','ｂ1 庚'),('b1','x2','辛','0','b1 辛'),('b1c','b1','壬','1','b1c 壬'),"
+                                 "('b1d','ｂ1','癸','1','b1d 癸')"));
     struct Case {
         const char* name;
         QString rowSource;   // empty: the print window's
         QString orderBy;
         QString topId;
-        int maxStatements;   // a statement per level, give or take the order of the levels
+        int maxStatements;   // 1: the whole row source; more: level by level after it
     };
     const Case cases[] = {
-        {"code order, ids capped per statement", {}, QStringLiteral("eid"), {}, 4},
-        {"name order", {}, QStringLiteral("ename"), {}, 5},
-        {"a branch only", {}, QStringLiteral("eid"), QStringLiteral("101"), 3},
+        {"code order", {}, QStringLiteral("eid"), {}, 1},
+        {"name order", {}, QStringLiteral("ename"), {}, 1},
+        {"a branch only", {}, QStringLiteral("eid"), QStringLiteral("101"), 1},
+        {"ids that may read as one number: level by level, ids capped per statement",
+         UnitRowSource() + QStringLiteral(" union all select '0109','','1','叶','0109 叶'"), QStringLiteral("eid"), {}, 6},
+        {"null and missing parents, shared ids", QStringLiteral("select * from oddtree where eid not in ('b1','b1c')"),
+         QStringLiteral("eid"), {}, 1},
+        {"ids that differ in width only: level by level", QStringLiteral("select * from oddtree"), QStringLiteral("eid"),
+         {}, 6},
         {"numeric parent column: node by node", QStringLiteral("select * from numtree"), QStringLiteral("eid"),
-         QStringLiteral("0"), 5},
-        {"case-blind parent column", QStringLiteral("select * from citree"), QStringLiteral("eid"), QStringLiteral("0"), 3},
+         QStringLiteral("0"), 6},
+        {"case-blind parent column", QStringLiteral("select * from citree"), QStringLiteral("eid"), QStringLiteral("0"), 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
