@@ -1,9 +1,9 @@
 // The unit tree of the print window, at the size of a large province: about 20,000
 // units on four levels (10 regions, 200 departments, 1,800 offices, 18,000 leaf units).
 //
-//   LoadAll           the dynamic tree with LoadAll, as the print window runs it: one
-//                     statement per level (at most 1,000 parent ids each, 5 in all),
-//                     every node added to a tree view, the first leaf selected
+//   LoadAll           the dynamic tree with LoadAll, as the print window runs it: the
+//                     whole row source in one statement, every node added to a tree
+//                     view, the first leaf selected
 //   FirstLevel        the lazy tree: the top node's level only (one statement)
 //   BareQuery         one query of all unit rows, every column read as text
 //
