@@ -80,6 +80,27 @@ TSignificant SignificantDigits(double magnitude)
     return s;
 }
 
+// Most amounts are whole cents, give or take the binary error: their digits come straight
+// from the integer, the same digits as CentDigits gives. Below 1e12 the product with 100
+// is within 0.011 of the exact one, so a product within 0.001 of a whole number N means a
+// magnitude within 0.012 cents of N cents, whose 15 significant digits round to N cents
+// either way. Anything else (a half cent, say) goes the long way.
+bool WholeCentDigits(double magnitude, std::string& digits)
+{
+    if (!(magnitude < StandardDigitsBelow))
+        return false;
+    const double cents = magnitude * 100;
+    const double nearest = std::nearbyint(cents);
+    if (std::fabs(cents - nearest) >= 1e-3)
+        return false;
+    std::array<char, 24> buffer{};
+    const char* end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), static_cast<quint64>(nearest)).ptr;
+    const size_t count = size_t(end - buffer.data());
+    digits.assign(count < 3 ? 3 - count : 0, '0');
+    digits.append(buffer.data(), count);
+    return true;
+}
+
 // The digits of the magnitude times 100, rounded half up at the digit after them: the
 // integer digits then two decimals, at least three digits in all.
 std::string CentDigits(double magnitude)
@@ -474,21 +495,27 @@ QString TAmountFormat::operator()(double value) const
 {
     if (!std::isfinite(value))
         return QString::number(value);
-    const std::string digits = CentDigits(std::fabs(value));
+    const double magnitude = std::fabs(value);
+    std::string digits;
+    if (!WholeCentDigits(magnitude, digits))
+        digits = CentDigits(magnitude);
     const qsizetype integers = qsizetype(digits.size()) - 2;
-    QString text;
-    text.reserve(integers + integers / 3 * FGroup.size() + FDecimal.size() + 3);
     // A value that rounds to zero shows no sign.
-    if (value < 0 && digits.find_first_not_of('0') != std::string::npos)
-        text += QLatin1Char('-');
+    const bool minus = value < 0 && digits.find_first_not_of('0') != std::string::npos;
+    QString text(qsizetype(minus) + integers + (integers - 1) / 3 * FGroup.size() + FDecimal.size() + 2,
+                 Qt::Uninitialized);
+    QChar* out = text.data();
+    auto put = [&out](const QString& part) { out = std::copy(part.cbegin(), part.cend(), out); };
+    if (minus)
+        *out++ = QLatin1Char('-');
     for (qsizetype i = 0; i < integers; ++i) {
         if (i > 0 && (integers - i) % 3 == 0)
-            text += FGroup;
-        text += QLatin1Char(digits[size_t(i)]);
+            put(FGroup);
+        *out++ = QLatin1Char(digits[size_t(i)]);
     }
-    text += FDecimal;
-    text += QLatin1Char(digits[size_t(integers)]);
-    text += QLatin1Char(digits[size_t(integers) + 1]);
+    put(FDecimal);
+    *out++ = QLatin1Char(digits[size_t(integers)]);
+    *out++ = QLatin1Char(digits[size_t(integers) + 1]);
     return text;
 }
 

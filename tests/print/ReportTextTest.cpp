@@ -3,7 +3,10 @@
 #include "print/untReportFill.h"
 
 #include <QLocale>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <random>
+#include <string>
 
 namespace {
 
@@ -31,6 +34,31 @@ INSTANTIATE_TEST_SUITE_P(
                       AmountCase{1000, "1,000.00"}, AmountCase{123456789.126, "123,456,789.13"},
                       AmountCase{1e15, "1,000,000,000,000,000.00"}, AmountCase{0.125, "0.13"},
                       AmountCase{12.3, "12.30"}, AmountCase{1234567.891, "1,234,567.89"}));
+
+// Whole cents, as money mostly is, and the doubles on either side of them: the digits of
+// the integer, grouped by hand.
+TEST(AmountFormatWholeCents, EveryMagnitudeReadsAsItsCents)
+{
+    std::mt19937_64 random(20261208);
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    for (int i = 0; i < 20000; ++i) {
+        const quint64 cents = random() % (quint64(1) << (i % 47));   // 0 up to about 1.4e14
+        const std::string integers = std::to_string(cents / 100);
+        std::string expected;
+        for (size_t k = 0; k < integers.size(); ++k) {
+            if (k > 0 && (integers.size() - k) % 3 == 0)
+                expected += ',';
+            expected += integers[k];
+        }
+        expected += '.' + std::to_string(cents % 100 / 10) + std::to_string(cents % 10);
+        const double value = double(cents) / 100;
+        for (const double v : {value, std::nextafter(value, 0.0), std::nextafter(value, 1e300)}) {
+            SCOPED_TRACE(cents);
+            EXPECT_EQ(FormatAmount(v, english).toStdString(), expected);
+            EXPECT_EQ(FormatAmount(-v, english).toStdString(), (cents ? "-" : "") + expected);
+        }
+    }
+}
 
 TEST(AmountFormatLocale, UsesTheLocaleSeparators)
 {
