@@ -11,6 +11,8 @@
 //                   every 16 ms (as a window being moved or uncovered is), and these count
 //                   the paints it got and the longest wait between two
 //                   resident_mb: the process's resident size once the report is on screen
+//   ShowReportBesideFloor  ShowReport and Floor in turn, PairsPerRun times: ratio is the
+//                   median of the pairs' ratios (ratio_min, ratio_max beside it)
 //   WindowCancel    the same pick, stopped with Esc half a second in: cancel_ms, from the key
 //                   to the handler's return with the window ready again
 //   BareStatement   the same statement text (BuildDetailSql for the window's selection) run
@@ -47,7 +49,9 @@
 #include <QWidget>
 #include <benchmark/benchmark.h>
 #include <cstdio>
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "bench/report/StatementFloor.h"
 #include "print/gunSelectList.h"
@@ -64,6 +68,9 @@
 #include "trees/untDynamicTree.h"
 
 namespace {
+
+// The pairs that ShowReportBesideFloor takes.
+constexpr int PairsPerRun = 5;
 
 double ResidentMb()
 {
@@ -309,6 +316,61 @@ void ShowReport(benchmark::State& state)
     state.counters["max_gap_ms"] = double(longestGap);
 }
 BENCHMARK(ShowReport)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// The floor and the window's report taken in turn, each ratio from two runs a few seconds
+// apart: on a shared machine whose speed drifts by a fifth within minutes, ratios of
+// separate benchmarks' medians drift with it.
+void ShowReportBesideFloor(benchmark::State& state)
+{
+    if (!WindowReady(state))
+        return;
+    QString error;
+    const std::unique_ptr<TStatementFloor> floor = TStatementFloor::Open(GBench->Connection, error);
+    if (!floor) {
+        state.SkipWithError(qPrintable(error));
+        return;
+    }
+    TbfrmTallyleaf& form = *GBench->Form;
+    std::vector<double> ratios;
+    std::vector<double> floorMs;
+    std::vector<double> showMs;
+    for (auto _ : state) {
+        for (int pair = 0; pair < PairsPerRun; ++pair) {
+            QElapsedTimer clock;
+            clock.start();
+            TFloorTotals totals;
+            if (!floor->Run(GBench->Statement, totals)) {
+                state.SkipWithError(qPrintable(floor->Error()));
+                return;
+            }
+            floorMs.push_back(double(clock.nsecsElapsed()) / 1e6);
+            clock.restart();
+            form.cobMidChange(form.cobMid);
+            QApplication::processEvents();
+            showMs.push_back(double(clock.nsecsElapsed()) / 1e6);
+            ratios.push_back(showMs.back() / floorMs.back());
+        }
+    }
+    if (!GBench->Messages.isEmpty()) {
+        state.SkipWithError(qPrintable(GBench->Messages.join("; ")));
+        return;
+    }
+    state.counters["ratio"] = Median(ratios);
+    state.counters["ratio_min"] = *std::min_element(ratios.begin(), ratios.end());
+    state.counters["ratio_max"] = *std::max_element(ratios.begin(), ratios.end());
+    state.counters["floor_ms"] = Median(floorMs);
+    state.counters["show_ms"] = Median(showMs);
+}
+BENCHMARK(ShowReportBesideFloor)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void WindowCancel(benchmark::State& state)
 {

@@ -6,13 +6,18 @@
 //                     view, the first leaf selected
 //   FirstLevel        the lazy tree: the top node's level only (one statement)
 //   BareQuery         one query of all unit rows, every column read as text
+//   LoadAllBesideBareQuery  the two in turn, 15 times: ratio is the median of the pairs'
+//                     ratios (ratio_min, ratio_max beside it); the teardown is not timed
 //
 // SQLite always (a file in a temporary folder); PostgreSQL too when TALLYLEAF_TEST_PG
 // names a server (a table of its own in that database, dropped afterwards).
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "platform/ADODB.h"
 #include "platform/TreeView.h"
@@ -133,12 +138,83 @@ void BareQuery(benchmark::State& state, const TUnitTable* t)
     state.counters["rows"] = rows;
 }
 
+// One tree's LoadAll, timed, made and freed around it.
+double LoadAllMs(const TUnitTable& t, QString& error)
+{
+    auto view = std::make_unique<TTreeView>(nullptr);
+    auto tree = std::make_unique<TDynamicTree>(nullptr);
+    Configure(*tree, *view, t);
+    tree->SetLoadAll(true);
+    tree->SetAutoExpandKind(aekFirstLeaf);
+    QElapsedTimer clock;
+    clock.start();
+    tree->SetActive(true);
+    const double ms = double(clock.nsecsElapsed()) / 1e6;
+    error = tree->LastLoadError();
+    return ms;
+}
+
+double BareQueryMs(const TUnitTable& t)
+{
+    QElapsedTimer clock;
+    clock.start();
+    TADOQuery query(nullptr);
+    query.SetConnection(t.Conn);
+    query.SetSQLText(RowSource(t));
+    query.Open();
+    qsizetype chars = 0;
+    for (query.First(); !query.Eof(); query.Next())
+        for (int i = 0; i < query.FieldCount(); ++i)
+            chars += query.Fields()->Field(i)->AsString().size();
+    benchmark::DoNotOptimize(chars);
+    query.Close();
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// LoadAll and BareQuery in turn, each ratio from two runs milliseconds apart: on a shared
+// machine whose speed drifts within minutes, ratios of separate benchmarks' medians drift
+// with it.
+void LoadAllBesideBareQuery(benchmark::State& state, const TUnitTable* t)
+{
+    constexpr int pairs = 15;
+    std::vector<double> ratios;
+    std::vector<double> loadMs;
+    std::vector<double> bareMs;
+    for (auto _ : state) {
+        for (int pair = 0; pair < pairs; ++pair) {
+            bareMs.push_back(BareQueryMs(*t));
+            QString error;
+            loadMs.push_back(LoadAllMs(*t, error));
+            if (!error.isEmpty()) {
+                state.SkipWithError(error.toStdString().c_str());
+                return;
+            }
+            ratios.push_back(loadMs.back() / bareMs.back());
+        }
+    }
+    state.counters["ratio"] = Median(ratios);
+    state.counters["ratio_min"] = *std::min_element(ratios.begin(), ratios.end());
+    state.counters["ratio_max"] = *std::max_element(ratios.begin(), ratios.end());
+    state.counters["load_ms"] = Median(loadMs);
+    state.counters["bare_ms"] = Median(bareMs);
+}
+
 void RegisterBackend(const QString& name, TUnitTable* t)
 {
     const std::string prefix = "UnitTree/" + name.toStdString() + "/";
     benchmark::RegisterBenchmark((prefix + "LoadAll").c_str(), LoadTree, t, true)->Unit(benchmark::kMillisecond)->Iterations(3);
     benchmark::RegisterBenchmark((prefix + "FirstLevel").c_str(), LoadTree, t, false)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark((prefix + "BareQuery").c_str(), BareQuery, t)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((prefix + "LoadAllBesideBareQuery").c_str(), LoadAllBesideBareQuery, t)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
 }
 
 } // namespace
