@@ -494,26 +494,19 @@ void TDynamicTree::ReadLevel(const QString& id)
 // level by level, whose statements report their own errors.
 bool TDynamicTree::ReadWholeSource()
 {
-    const QString sql = WrappedStatement(QString());
-    std::shared_ptr<TADOQuery> query(new TADOQuery(nullptr), [](TADOQuery* q) {
-        q->Close();
-        q->Free();
-    });
-    query->SetConnection(FAdoConn);
-    query->SetSQLText(sql);
-    OnLevelQuery(this, sql);
+    const std::shared_ptr<TADOQuery> query = LevelQuery(WrappedStatement(QString()));
     try {
         query->Open();
     } catch (...) {
         return false;
     }
-    const TLevelPrefetch::TColumns columns{FFieldId, Trim(FFieldPid), FFieldIsLeaf, FValueIsLeaf};
-    return FPrefetch.FileWhole(query, FTopVirNodeIdValue, columns);
+    return FPrefetch.FileWhole(query, FTopVirNodeIdValue, LevelColumns());
 }
 
-void TDynamicTree::ReadStatement(const QStringList& ids)
+// A query of `sql` on the tree's connection, announced and not opened yet; it closes and
+// goes with its last holder.
+std::shared_ptr<TADOQuery> TDynamicTree::LevelQuery(const QString& sql)
 {
-    const QString sql = LevelStatement(ids);
     std::shared_ptr<TADOQuery> query(new TADOQuery(nullptr), [](TADOQuery* q) {
         q->Close();
         q->Free();
@@ -521,9 +514,19 @@ void TDynamicTree::ReadStatement(const QStringList& ids)
     query->SetConnection(FAdoConn);
     query->SetSQLText(sql);
     OnLevelQuery(this, sql);
+    return query;
+}
+
+TLevelPrefetch::TColumns TDynamicTree::LevelColumns() const
+{
+    return {FFieldId, Trim(FFieldPid), FFieldIsLeaf, FValueIsLeaf};
+}
+
+void TDynamicTree::ReadStatement(const QStringList& ids)
+{
+    const std::shared_ptr<TADOQuery> query = LevelQuery(LevelStatement(ids));
     query->Open();
-    const TLevelPrefetch::TColumns columns{FFieldId, Trim(FFieldPid), FFieldIsLeaf, FValueIsLeaf};
-    if (FPrefetch.File(query, ids, columns))
+    if (FPrefetch.File(query, ids, LevelColumns()))
         return;
     // A parent column that does not read as the ids: node by node from here on.
     FPrefetch.StopBatching();

@@ -42,6 +42,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 #include "platform/ADODB.h"
 #include "platform/Classes.h"
@@ -193,6 +194,8 @@ private:
     void LoadLevelPrefetched(TNodeItem* node);
     void ReadLevel(const QString& id);
     bool ReadWholeSource();
+    std::shared_ptr<TADOQuery> LevelQuery(const QString& sql);
+    TLevelPrefetch::TColumns LevelColumns() const;
     void ReadStatement(const QStringList& ids);
     // parent: the parent of a synchronous load's row; thread: the thread of a
     // background row (whose Node is the parent).

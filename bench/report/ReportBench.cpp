@@ -317,6 +317,17 @@ void ShowReport(benchmark::State& state)
 }
 BENCHMARK(ShowReport)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// The floor on the benchmark's connection; nil, the benchmark skipped and saying why, when
+// it can't be had.
+std::unique_ptr<TStatementFloor> OpenFloor(benchmark::State& state)
+{
+    QString error;
+    std::unique_ptr<TStatementFloor> floor = TStatementFloor::Open(GBench->Connection, error);
+    if (!floor)
+        state.SkipWithError(qPrintable(error));
+    return floor;
+}
+
 double Median(std::vector<double> values)
 {
     if (values.empty())
@@ -333,12 +344,9 @@ void ShowReportBesideFloor(benchmark::State& state)
 {
     if (!WindowReady(state))
         return;
-    QString error;
-    const std::unique_ptr<TStatementFloor> floor = TStatementFloor::Open(GBench->Connection, error);
-    if (!floor) {
-        state.SkipWithError(qPrintable(error));
+    const std::unique_ptr<TStatementFloor> floor = OpenFloor(state);
+    if (!floor)
         return;
-    }
     TbfrmTallyleaf& form = *GBench->Form;
     std::vector<double> ratios;
     std::vector<double> floorMs;
@@ -439,12 +447,9 @@ void Floor(benchmark::State& state)
 {
     if (!Ready(state))
         return;
-    QString error;
-    const std::unique_ptr<TStatementFloor> floor = TStatementFloor::Open(GBench->Connection, error);
-    if (!floor) {
-        state.SkipWithError(qPrintable(error));
+    const std::unique_ptr<TStatementFloor> floor = OpenFloor(state);
+    if (!floor)
         return;
-    }
     TFloorTotals totals;
     for (auto _ : state) {
         totals = {};
