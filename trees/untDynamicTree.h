@@ -14,9 +14,9 @@
 // LoadAll on the user-interface thread reads the whole row source with one statement,
 // or where its rows can't be filed by their parent ids exactly, the children of many
 // nodes with one statement ("a.<FieldPid> in (...)", see untLevelPrefetch.h), so a tree
-// of thousands of nodes costs one statement, or one per level, not one per node. The nodes, their order and the
-// events are those of one statement per node: the nodes are still added depth first,
-// one row at a time, with the fields of their own row.
+// of thousands of nodes costs one statement, or one per level, not one per node. The
+// nodes, their order and the events are those of one statement per node: the nodes are
+// still added depth first, one row at a time, with the fields of their own row.
 //
 // Every node the tree makes is a TNodeItem that owns a TItemInfo record (its node
 // data). A node whose children are not loaded yet carries one dummy child "【】", so

@@ -36,7 +36,9 @@ QString NumberKey(const QString& text)
         return zeros == 0 ? text : text.mid(zeros);
     bool ok = false;
     const double value = text.toDouble(&ok);
-    return ok ? QString::number(value, 'g', 17) : QString();
+    if (!ok)
+        return {};
+    return value == 0 ? QStringLiteral("0") : QString::number(value, 'g', 17);   // -0 too
 }
 
 // Two ids with the same key may be taken as equal by a database: blanks around them,
@@ -166,7 +168,8 @@ bool TLevelPrefetch::FileWhole(const std::shared_ptr<TADOQuery>& query, const QS
     if (!admit(topId))
         return false;
     QHash<QString, TRows> byParent;
-    // Rows come in runs of one parent (siblings sorted together): filed a run at a time.
+    // Rows mostly come in runs of one parent (codes sort siblings together): filed a run
+    // at a time.
     QString runPid;
     QList<int> run;
     auto fileRun = [&] {
