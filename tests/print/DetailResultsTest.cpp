@@ -18,17 +18,6 @@ using namespace reporttest;
 
 namespace {
 
-TReportSelection Selection(const TReportHost& host, const TSelectionCase& c)
-{
-    TReportSelection s;
-    s.Year = host.Year();
-    s.FEidPrefix = c.Prefix;
-    s.FBType = c.BType;
-    s.FundCode = c.Fund;
-    s.FUnitName = c.UnitName;
-    return s;
-}
-
 QString Label(std::uint32_t seed, const TSelectionCase& c)
 {
     return QString("seed %1, prefix '%2', type %3, fund '%4', login %5 mode %6")
@@ -45,7 +34,7 @@ int CheckSelection(TReportHost& host, const TBudgetData& data, const TSelectionC
                              SmallBranch(data.Depts, c.LoginCode, c.DeptMode)};
     const QList<TReportLine> expected = ExpectedReport(data.Lines, data.Depts, query);
     QString error;
-    const QList<TReportLine> actual = RunDetailQuery(BuildDetailSql(Selection(host, c)), &error);
+    const QList<TReportLine> actual = RunDetailQuery(BuildDetailSql(CaseSelection(host, c)), &error);
     if (!error.isEmpty()) {
         ADD_FAILURE() << label.toStdString() << ": " << error.toStdString();
         return 0;

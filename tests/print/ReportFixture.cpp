@@ -149,4 +149,15 @@ void TReportHost::LoadBudgetSchema(const reportref::TBudgetData& data)
     db.commit();
 }
 
+TReportSelection CaseSelection(const TReportHost& host, const reportref::TSelectionCase& c)
+{
+    TReportSelection s;
+    s.Year = host.Year();
+    s.FEidPrefix = c.Prefix;
+    s.FBType = c.BType;
+    s.FundCode = c.Fund;
+    s.FUnitName = c.UnitName;
+    return s;
+}
+
 } // namespace reporttest

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "common/PlugInContext.h"
+#include "print/untDetailSql.h"
 
 class TAdoConn;
 
@@ -26,6 +27,12 @@ public:
 reportref::TBudgetLine BudgetLine(int year, const QString& eid, const QString& ename, const QString& bkid,
                                   const QString& ipid, double money, const QString& bid = QStringLiteral("2050101"),
                                   const QString& iid = QStringLiteral("0001"), const QString& mid = QStringLiteral("11"));
+
+class TReportHost;
+
+// The report's selection for a generated case in the host's year: prefix, indicator type,
+// fund nature and unit name; titles and template folder left as they are.
+TReportSelection CaseSelection(const TReportHost& host, const reportref::TSelectionCase& c);
 
 class TReportHost {
 public:

@@ -22,14 +22,19 @@ namespace {
 
 constexpr std::uint32_t Seed = 77;
 
+// A generated data set loaded into the host, and its first case.
+TSelectionCase LoadRandomCase(TReportHost& host)
+{
+    const TBudgetData data = RandomBudgetData(Seed, host.Year());
+    host.CreateReportTables();
+    host.LoadData(data);
+    return RandomSelections(data, Seed, 1).value(0);
+}
+
+// The case's selection as the window hands it to a job: with its titles and templates.
 TReportSelection Selection(const TReportHost& host, const TSelectionCase& c)
 {
-    TReportSelection s;
-    s.Year = host.Year();
-    s.FEidPrefix = c.Prefix;
-    s.FBType = c.BType;
-    s.FundCode = c.Fund;
-    s.FUnitName = c.UnitName;
+    TReportSelection s = CaseSelection(host, c);
     s.BTypeText = "预算数";
     s.TemplateFolder = testsupport::SourceDir() + "/data/templates/";
     BuildTitles(s);
@@ -95,10 +100,7 @@ TEST_P(ReportJobTest, CancelHandsOverNoSheetAndTheNextReportIsWhole)
 {
     TReportHost host(GetParam());
     DBTEST_REQUIRE_READY(host.Database());
-    const TBudgetData data = RandomBudgetData(Seed, host.Year());
-    host.CreateReportTables();
-    host.LoadData(data);
-    const TSelectionCase c = RandomSelections(data, Seed, 1).value(0);
+    const TSelectionCase c = LoadRandomCase(host);
     host.SetLogin(c.LoginCode, c.DeptMode);
     const TReportSelection s = Selection(host, c);
     const sheet::Sheet expected = BuildReportSheet(s, c.Fund, false);
@@ -144,10 +146,7 @@ TEST_P(ReportJobTest, FailureIsSaidAndHandsOverNoSheet)
 {
     TReportHost host(GetParam());
     DBTEST_REQUIRE_READY(host.Database());
-    const TBudgetData data = RandomBudgetData(Seed, host.Year());
-    host.CreateReportTables();
-    host.LoadData(data);
-    const TSelectionCase c = RandomSelections(data, Seed, 1).value(0);
+    const TSelectionCase c = LoadRandomCase(host);
     host.Exec("drop table vwbudget");
     TReportJob job(Selection(host, c), c.Fund, true);
     job.Start();

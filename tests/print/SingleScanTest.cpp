@@ -68,12 +68,7 @@ bool SameForEverySelection(TReportHost& host, const TBudgetData& data, std::uint
     const TSqlDialect dialect = host.Def()->Dialect();
     for (const TSelectionCase& c : Selections(data, seed)) {
         host.SetLogin(c.LoginCode, c.DeptMode);
-        TReportSelection s;
-        s.Year = host.Year();
-        s.FEidPrefix = c.Prefix;
-        s.FBType = c.BType;
-        s.FundCode = c.Fund;
-        s.FUnitName = c.UnitName;
+        const TReportSelection s = CaseSelection(host, c);
         const TDetailSqlInputs in = DetailSqlInputs(s);
         seen.Small += in.Small ? 1 : 0;
         QString error;
