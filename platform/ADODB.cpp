@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QScopeGuard>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
@@ -456,6 +457,15 @@ TADOConnection* TADOQuery::RequireConnection() const
     return FConnection;
 }
 
+void TADOQuery::OpenInParts(qsizetype partRows, const std::function<bool(TRowPart&&)>& take)
+{
+    Close();
+    FPartRows = partRows;
+    FTakePart = &take;
+    const auto done = qScopeGuard([this] { FTakePart = nullptr; });
+    Open();
+}
+
 void TADOQuery::InternalOpen()
 {
     TADOConnection* conn = RequireConnection();
@@ -485,13 +495,26 @@ void TADOQuery::InternalOpen()
             types << record.field(i).metaType();
         }
         QSqlError error;
-        rows = resultrows::ReadAll(query, columns, values, error);
+        if (FTakePart) {
+            // The fields first: the taker may look at them.
+            SetData(names, types, {}, 0);
+            const std::function<bool(TRowPart&&)>& take = *FTakePart;
+            rows = resultrows::ReadInParts(
+                query, columns, FPartRows,
+                [&take](QList<QVariant>&& part, qsizetype partRows, bool last) {
+                    return take(TRowPart{std::move(part), partRows, last});
+                },
+                error);
+        } else {
+            rows = resultrows::ReadAll(query, columns, values, error);
+        }
         if (rows < 0)
             failure = conn->StatementFailureText(error);
     }
     if (!failure.isEmpty())
         conn->RaiseStatementError(failure, sql);
-    SetData(names, types, std::move(values), rows);
+    if (!FTakePart)
+        SetData(names, types, std::move(values), rows);
 }
 
 int TADOQuery::ExecSQL()

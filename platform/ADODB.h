@@ -27,6 +27,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include "platform/ADOConnectionString.h"
@@ -153,6 +154,12 @@ public:
     // Runs a statement that returns no rows; the number of rows affected.
     int ExecSQL();
 
+    // Runs the statement and hands its rows over in parts of partRows rows as they are
+    // read, instead of keeping them: for a result too large to wait for whole. The query is
+    // open with its fields (and no rows) before the first part, and stays so. Raises as Open
+    // does; take answers false to stop the reading.
+    void OpenInParts(qsizetype partRows, const std::function<bool(TRowPart&& part)>& take);
+
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
 protected:
@@ -163,4 +170,7 @@ private:
 
     TADOConnection* FConnection = nullptr;
     QStringList FSQL;
+    // While OpenInParts runs: the part size and the taker.
+    qsizetype FPartRows = 0;
+    const std::function<bool(TRowPart&&)>* FTakePart = nullptr;
 };

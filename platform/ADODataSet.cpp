@@ -182,6 +182,13 @@ void TDataSet::SetData(const QStringList& names, const QList<QMetaType>& types, 
     SetCurrent(0);
 }
 
+void TDataSet::ReplaceRows(QList<QVariant> values, qsizetype rowCount)
+{
+    FValues = std::move(values);
+    FRowCount = rowCount;
+    First();
+}
+
 void TDataSet::SetCurrent(qsizetype row)
 {
     FCurrent = row;
@@ -255,3 +262,15 @@ void TDataSet::RaiseNoField(const QString& name) const
 }
 
 QString TDataSet::DataSetName() const { return Name().isEmpty() ? ClassName() : Name(); }
+
+// ---------------------------------------------------------------------------------
+
+TPartDataSet::TPartDataSet(QStringList names, QList<QMetaType> types)
+    : TDataSet(nullptr), FNames(std::move(names)), FTypes(std::move(types))
+{
+    Open();
+}
+
+void TPartDataSet::InternalOpen() { SetData(FNames, FTypes, {}, 0); }
+
+void TPartDataSet::ShowPart(TRowPart&& part) { ReplaceRows(std::move(part.Values), part.Rows); }

@@ -101,6 +101,14 @@ private:
     quint64 FGeneration = 0;
 };
 
+// Rows of a statement read part by part (TADOQuery::OpenInParts): `Rows` rows, row after
+// row in `Values`; `Last` when the statement has no rows after them.
+struct TRowPart {
+    QList<QVariant> Values;
+    qsizetype Rows = 0;
+    bool Last = false;
+};
+
 // A data set of rows held in memory. Derived classes fill it in InternalOpen through
 // SetData; navigation, fields and counts work the same for all of them.
 class TDataSet : public TComponent {
@@ -147,6 +155,8 @@ protected:
     // The data of an opening data set: column names and types, and the values of its
     // `rowCount` rows, row after row (names.size() values a row).
     void SetData(const QStringList& names, const QList<QMetaType>& types, QList<QVariant> values, qsizetype rowCount);
+    // Other rows under the same fields, from the first.
+    void ReplaceRows(QList<QVariant> values, qsizetype rowCount);
     // A name for messages: the component's name, or its class.
     QString DataSetName() const;
 
@@ -160,4 +170,20 @@ private:
     qsizetype FCurrent = 0;
     bool FActive = false;
     bool FBof = true;
+};
+
+// A statement's rows read part by part on one thread (TADOQuery::OpenInParts) and read on
+// another: its fields, and one part's rows at a time.
+class TPartDataSet : public TDataSet {
+public:
+    TPartDataSet(QStringList names, QList<QMetaType> types);
+    // Shows `part`'s rows in place of the last part's, from its first row.
+    void ShowPart(TRowPart&& part);
+
+protected:
+    void InternalOpen() override;
+
+private:
+    const QStringList FNames;
+    const QList<QMetaType> FTypes;
 };

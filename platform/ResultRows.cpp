@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QSqlQuery>
 #include <QSqlResult>
+#include <algorithm>
 #include <cstring>
+#include <limits>
 #include <sqlite3.h>
 #include <string>
 #include <vector>
@@ -90,23 +92,88 @@ void AppendSqliteValue(sqlite3_stmt* statement, int column, QList<QVariant>& val
     values.append(QString::fromUtf8(text, bytes));
 }
 
-qsizetype ReadSqliteRest(sqlite3_stmt* statement, int columns, QList<QVariant>& values, QSqlError& error)
+// The part being read: handed over when it is full and a further row comes, so that only
+// the part that ends the result is handed over as the last.
+class TPartBuffer {
+public:
+    TPartBuffer(int columns, qsizetype partRows, qsizetype knownRows, const TTakePart& take)
+        : FColumns(columns), FPartRows(std::max<qsizetype>(1, partRows)), FKnownRows(knownRows), FTake(take)
+    {
+        Reserve();
+    }
+
+    // Makes room for one more row, handing the full part over first; false once take has
+    // stopped the reading.
+    bool Room()
+    {
+        if (FRows < FPartRows)
+            return true;
+        const bool more = FTake(std::move(FValues), FRows, false);
+        FValues = QList<QVariant>();
+        FRows = 0;
+        Reserve();
+        return more;
+    }
+    // No row of the part is read yet: its first row has none above it.
+    bool Fresh() const { return FRows == 0; }
+    QList<QVariant>& Values() { return FValues; }
+    void RowRead()
+    {
+        ++FRows;
+        ++FTotal;
+    }
+    // The rows after the last full part, handed over as the last.
+    void HandLast()
+    {
+        if (FRows > 0)
+            FTake(std::move(FValues), FRows, true);
+    }
+    qsizetype Total() const { return FTotal; }
+
+private:
+    void Reserve()
+    {
+        // A part's size is reserved when the result's size is known, or when parts are small.
+        constexpr qsizetype SmallPart = 1 << 16;
+        const qsizetype rows = FKnownRows >= 0 ? std::min(FPartRows, FKnownRows - FTotal)
+                                               : (FPartRows <= SmallPart ? FPartRows : 0);
+        if (rows > 0)
+            FValues.reserve(rows * FColumns);
+    }
+
+    const int FColumns;
+    const qsizetype FPartRows;
+    const qsizetype FKnownRows;
+    const TTakePart& FTake;
+    QList<QVariant> FValues;
+    qsizetype FRows = 0;
+    qsizetype FTotal = 0;
+};
+
+// The rows after the first; false when fetching a row failed (error set).
+bool ReadSqliteRest(sqlite3_stmt* statement, int columns, TPartBuffer& parts, QSqlError& error)
 {
     std::vector<TTextAbove> above(static_cast<size_t>(columns));
-    qsizetype rows = 0;
     for (;;) {
         const int step = sqlite3_step(statement);
-        if (step == SQLITE_DONE)
-            return rows;
+        if (step == SQLITE_DONE) {
+            parts.HandLast();
+            return true;
+        }
         if (step != SQLITE_ROW) {
             // A generic error has its particular code from the reset, as the driver takes it.
             const int code = sqlite3_reset(statement);
             error = FetchError(statement, step == SQLITE_ERROR ? code : step);
-            return -1;
+            return false;
         }
+        if (!parts.Room())
+            return true;
+        if (parts.Fresh())
+            for (TTextAbove& a : above)
+                a.Forget();
         for (int i = 0; i < columns; ++i)
-            AppendSqliteValue(statement, i, values, columns, above[size_t(i)]);
-        ++rows;
+            AppendSqliteValue(statement, i, parts.Values(), columns, above[size_t(i)]);
+        parts.RowRead();
     }
 }
 
@@ -130,28 +197,39 @@ void Append(QList<QVariant>& values, QVariant value, int columns)
     values.append(std::move(value));
 }
 
-qsizetype ReadAll(QSqlQuery& query, int columns, QList<QVariant>& values, QSqlError& error)
+qsizetype ReadInParts(QSqlQuery& query, int columns, qsizetype partRows, const TTakePart& take, QSqlError& error)
 {
-    if (query.size() > 0)
-        values.reserve(qsizetype(query.size()) * columns);
+    TPartBuffer parts(columns, partRows, query.size() >= 0 ? qsizetype(query.size()) : -1, take);
     if (!query.next()) {
         error = query.lastError();
         return error.isValid() ? -1 : 0;
     }
     for (int i = 0; i < columns; ++i)
-        Append(values, query.value(i), columns);
-    if (sqlite3_stmt* statement = query.isForwardOnly() && DriverPolicyIsDouble(query) ? SqliteStatement(query) : nullptr) {
-        const qsizetype rest = ReadSqliteRest(statement, columns, values, error);
-        return rest < 0 ? -1 : 1 + rest;
-    }
-    qsizetype rows = 1;
+        Append(parts.Values(), query.value(i), columns);
+    parts.RowRead();
+    if (sqlite3_stmt* statement = query.isForwardOnly() && DriverPolicyIsDouble(query) ? SqliteStatement(query) : nullptr)
+        return ReadSqliteRest(statement, columns, parts, error) ? parts.Total() : -1;
     while (query.next()) {
+        if (!parts.Room())
+            return parts.Total();
         for (int i = 0; i < columns; ++i)
-            Append(values, query.value(i), columns);
-        ++rows;
+            Append(parts.Values(), query.value(i), columns);
+        parts.RowRead();
     }
     error = query.lastError();
-    return error.isValid() ? -1 : rows;
+    if (error.isValid())
+        return -1;
+    parts.HandLast();
+    return parts.Total();
+}
+
+qsizetype ReadAll(QSqlQuery& query, int columns, QList<QVariant>& values, QSqlError& error)
+{
+    const TTakePart keep = [&values](QList<QVariant>&& part, qsizetype, bool) {
+        values = std::move(part);
+        return true;
+    };
+    return ReadInParts(query, columns, std::numeric_limits<qsizetype>::max(), keep, error);
 }
 
 } // namespace resultrows

@@ -12,6 +12,7 @@
 #include <QList>
 #include <QSqlError>
 #include <QVariant>
+#include <functional>
 
 class QSqlQuery;
 
@@ -20,6 +21,16 @@ namespace resultrows {
 // Appends a value to the row being read (columns values to a row); a text equal to the
 // one just above it in its column shares that one's storage.
 void Append(QList<QVariant>& values, QVariant value, int columns);
+
+// Takes one part of the rows: its values (row after row), its row count, and whether the
+// statement has no rows after it. Answers false to stop the reading there.
+using TTakePart = std::function<bool(QList<QVariant>&& values, qsizetype rows, bool last)>;
+
+// Reads the rows of an executed select query and hands them to take in parts of partRows
+// rows (the last part may be shorter; a result without rows makes no part). A part is
+// handed over once the row after it has been fetched, so that it knows whether it is the
+// last. Returns the number of rows read, or -1 with error set when fetching a row failed.
+qsizetype ReadInParts(QSqlQuery& query, int columns, qsizetype partRows, const TTakePart& take, QSqlError& error);
 
 // Reads every row of an executed select query into values; returns the number of rows, or
 // -1 with error set when fetching a row failed.

@@ -2,6 +2,7 @@
 
 #include <QMutex>
 #include <QMutexLocker>
+#include <exception>
 
 #include "common/PlugInGlobals.h"
 
@@ -28,7 +29,11 @@ TAdoConn* GetDefConnection()
     return env->DbManager->GetConnection(u"Def"_s);
 }
 
-bool OpenDefQuery(const QString& sql, IARQueryPtr& query)
+namespace {
+
+// Runs `use` on "Def": true when it returns, false with the failure kept for
+// LastDefQueryError when there is no connection or `use` raises.
+bool WithDefConnection(const std::function<void(TAdoConn& conn)>& use)
 {
     try {
         TAdoConn* conn = GetDefConnection();
@@ -36,8 +41,7 @@ bool OpenDefQuery(const QString& sql, IARQueryPtr& query)
             SetLastDefQueryError(u"没有数据库连接Def：宿主没有提供连接管理器"_s);
             return false;
         }
-        IARQueryPtr opened = OpenQuery(conn, sql);
-        query = opened;
+        use(*conn);
         SetLastDefQueryError(QString());
         return true;
     } catch (const std::exception& e) {
@@ -47,6 +51,38 @@ bool OpenDefQuery(const QString& sql, IARQueryPtr& query)
         SetLastDefQueryError(u"数据库连接Def：未知错误"_s);
     }
     return false;
+}
+
+} // namespace
+
+bool OpenDefQuery(const QString& sql, IARQueryPtr& query)
+{
+    return WithDefConnection([&](TAdoConn& conn) { query = OpenQuery(&conn, sql); });
+}
+
+bool ReadDefQueryInParts(const QString& sql, qsizetype partRows,
+                         const std::function<bool(const TDataSet& fields, TRowPart&& part)>& take)
+{
+    // What the taker raises is kept apart from the database's failures and raised again
+    // once the statement is put away.
+    std::exception_ptr takeFailure;
+    const bool read = WithDefConnection([&](TAdoConn& conn) {
+        IARQueryPtr query(static_cast<IARQuery*>(new TARQuery(nullptr)));
+        TARQuery* q = query->Query();
+        q->SetSQLText(sql);
+        q->SetConnection(&conn);
+        q->OpenInParts(partRows, [&](TRowPart&& part) {
+            try {
+                return take(*q, std::move(part));
+            } catch (...) {
+                takeFailure = std::current_exception();
+                return false;
+            }
+        });
+    });
+    if (takeFailure)
+        std::rethrow_exception(takeFailure);
+    return read;
 }
 
 QString LastDefQueryError()

@@ -3,6 +3,7 @@
 // the host's registry, one-call queries on it, and the two login-unit tests that the
 // print window uses. Everything reads the environment through PubVariable().
 #include <QString>
+#include <functional>
 
 #include "common/untDataBase.h"
 
@@ -15,6 +16,12 @@ TAdoConn* GetDefConnection();
 bool OpenDefQuery(const QString& sql, IARQueryPtr& query);
 // The failure text of the last OpenDefQuery, naming the connection; empty after success.
 QString LastDefQueryError();
+
+// Runs `sql` on "Def" and hands its rows to `take` in parts of partRows rows as they are
+// read (TADOQuery::OpenInParts), with the query whose fields they are. False on a failure of
+// the database, as OpenDefQuery; whatever `take` raises passes through, the reading stopped.
+bool ReadDefQueryInParts(const QString& sql, qsizetype partRows,
+                         const std::function<bool(const TDataSet& fields, TRowPart&& part)>& take);
 
 // The login unit's code (value 0 of LoginUnit as text), empty when there is none.
 QString LoginUnitCode();

@@ -373,6 +373,45 @@ TEST_P(AdoLiveTest, ValuesAreTheDriversOwn)
     EXPECT_EQ(rows, 5);
 }
 
+// Read in parts of any size, the rows are those of one Open, in order, with the same values
+// (texts repeated down a column across a part's edge included); only the final part is the
+// last; a taker that stops after the first part gets no other, and the query opens again.
+TEST_P(AdoLiveTest, PartsHoldTheRowsOfOneOpenInTurn)
+{
+    const QString sql = u"select 1 as i, '市教育局' as t, 1.5 as r, null as n union all "
+                        "select 2, '市教育局', -0.25, 'x' union all select 3, '市教育局', 1e300, null union all "
+                        "select 4, '', 0.0, 'x' union all select 5, '市教育局', 3.0, 'é 中' order by 1"_s;
+    auto whole = MakeQuery(conn, sql);
+    whole->Open();
+    for (const qsizetype partRows : {1, 2, 3, 5, 6}) {
+        for (const bool stopAfterFirst : {false, true}) {
+            SCOPED_TRACE(testing::Message() << partRows << " rows a part, stop " << stopAfterFirst);
+            auto q = MakeQuery(conn, sql);
+            std::unique_ptr<TPartDataSet> rows;
+            QList<bool> lasts;
+            whole->First();
+            q->OpenInParts(partRows, [&](TRowPart&& part) {
+                if (!rows)
+                    rows = std::make_unique<TPartDataSet>(q->Fields()->FieldNames(), QList<QMetaType>());
+                lasts << part.Last;
+                rows->ShowPart(std::move(part));
+                for (; !rows->Eof(); rows->Next(), whole->Next())
+                    for (int c = 0; c < whole->FieldCount(); ++c)
+                        EXPECT_EQ(rows->Fields()->Field(c)->Value(), whole->Fields()->Field(c)->Value())
+                            << "row " << whole->RecNo() << ", column " << c;
+                return !stopAfterFirst;
+            });
+            const qsizetype parts = stopAfterFirst ? 1 : (5 + partRows - 1) / partRows;
+            ASSERT_EQ(lasts.size(), parts);
+            EXPECT_EQ(lasts.back(), !stopAfterFirst || partRows >= 5);
+            EXPECT_EQ(lasts.count(true), lasts.back() ? 1 : 0);
+            EXPECT_EQ(whole->Eof(), !stopAfterFirst || partRows >= 5);
+            EXPECT_TRUE(q->Active());
+            EXPECT_EQ(q->RecordCount(), 0);
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, AdoLiveTest,
                          ::testing::Values(u"sqlite"_s, u"postgresql"_s, u"odbc-sqlite"_s),
                          dbtest::BackendName);
