@@ -91,16 +91,19 @@ public:
 
     struct TWork {
         std::function<QString()> Caption;                 // what is happening now
-        std::function<std::pair<int, int>()> Progress;    // done, of; none: no bar
+        std::function<std::pair<int, int>()> Progress;    // done, of (0: not known); none: no bar
         std::function<void()> Cancel;                     // none: no button, Esc ignored
     };
 
-    // A report job: querying, then writing rows; 取消 stops it.
+    // A report job: querying, then writing rows, while the statement's further rows are
+    // still read (the bar busy until they are all counted); 取消 stops it.
     static TWork ForJob(TReportJob& job)
     {
         auto writing = [&job] { return job.Phase() == TReportJob::TPhase::Writing; };
         return {[writing] { return writing() ? QStringLiteral("生成报表…") : QStringLiteral("查询数据…"); },
-                [writing, &job] { return writing() ? std::pair{job.RowsWritten(), job.RowCount()} : std::pair{0, 1}; },
+                [writing, &job] {
+                    return writing() ? std::pair{job.RowsWritten(), std::max(0, job.RowCount())} : std::pair{0, 1};
+                },
                 [&job] { job.Cancel(); }};
     }
 
@@ -215,7 +218,7 @@ private:
         FForm.Label8->SetCaption(FWork.Caption() + "  已用" + seconds + "秒");
         if (FWork.Progress) {
             const auto [done, of] = FWork.Progress();
-            FForm.ProgressBar1->SetMax(std::max(1, of));
+            FForm.ProgressBar1->SetMax(of);   // 0: busy, the amount of work not known yet
             FForm.ProgressBar1->SetPosition(done);
         }
     }

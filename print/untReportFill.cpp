@@ -3,6 +3,7 @@
 #include "common/untDataBase.h"
 #include "plugin/untDefConnection.h"
 #include "print/CELL50Lib_TLB.h"
+#include "print/untPartWriter.h"
 #include "print/untReportTemplate.h"
 #include "sheet/Sheet.h"
 #include "sheet/SheetError.h"
@@ -15,6 +16,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -269,14 +271,20 @@ private:
 // of its texts.
 class TModelSink {
 public:
-    TModelSink(sheet::Sheet& sheet, bool asNumbers, int rows)
+    TModelSink(sheet::Sheet& sheet, bool asNumbers)
         : FSheet(sheet), FFonts(sheet), FAsNumbers(asNumbers), FFormats(size_t(LastColumn) + 1, 0),
           FCells(size_t(LastColumn) + 1), FNext(sheet.rowCount() + 1)
     {
         for (int c = FirstColumn; c <= LastColumn && sheet.rowCount() > 0; ++c)
             FFormats[size_t(c)] = sheet.formatIndex(c, sheet.rowCount());
-        // New rows take the last row's formats and height, as one row at a time would.
-        sheet.setRowCount(sheet.rowCount() + rows);
+    }
+
+    // Room for `rows` more rows. New rows take the last row's formats and height, as one row
+    // at a time would; every row written then sets its own.
+    void Expect(int rows)
+    {
+        if (FNext - 1 + rows > FSheet.rowCount())
+            FSheet.setRowCount(FNext - 1 + rows);
     }
 
     int AppendRow()
@@ -403,22 +411,55 @@ private:
 };
 
 template <class TSink>
-int WriteRows(TSink& sink, TDataSet& query, const TSpecialAccounts& special, TReportProgress* progress)
+void WriteRows(TRowRules<TSink>& rules, TDataSet& rows, TReportProgress* progress)
 {
-    TRowRules<TSink> rules(sink, special);
-    const TDetailRowReader reader(query);
+    const TDetailRowReader reader(rows);
     TDetailRow row;
-    int written = 0;
-    for (query.First(); !query.Eof(); query.Next()) {
+    for (rows.First(); !rows.Eof(); rows.Next()) {
         if (progress)
             progress->Step();
         reader.Read(row);
         rules.Write(row);
-        ++written;
     }
-    sink.Finish();
-    return written;
 }
+
+// The statement's rows into the sheet model, part after part on the writer's thread, under
+// one progress run.
+class TSheetParts : public TPartSink {
+public:
+    TSheetParts(sheet::Sheet& sheet, const TSpecialAccounts& special, bool asNumbers, TReportProgress* progress)
+        : FSheet(sheet), FSpecial(special), FAsNumbers(asNumbers), FProgress(progress)
+    {
+    }
+
+    void Write(TDataSet& rows, bool first, bool last) override
+    {
+        if (first) {
+            FScope.emplace(FProgress, last ? rows.RecordCount() : -1);
+            FSink.emplace(FSheet, FAsNumbers);
+            FRules.emplace(*FSink, FSpecial);
+        }
+        FSink->Expect(rows.RecordCount());
+        WriteRows(*FRules, rows, FProgress);
+        if (last)
+            FSink->Finish();
+    }
+    void Stopped() noexcept override
+    {
+        FRules.reset();
+        FSink.reset();
+        FScope.reset();
+    }
+
+private:
+    sheet::Sheet& FSheet;
+    const TSpecialAccounts& FSpecial;
+    const bool FAsNumbers;
+    TReportProgress* const FProgress;
+    std::optional<TProgressScope> FScope;
+    std::optional<TModelSink> FSink;
+    std::optional<TRowRules<TModelSink>> FRules;
+};
 
 // ------------------------------------------------------------------ template
 
@@ -559,15 +600,22 @@ int WriteDetailRows(TCell5& sheet, TDataSet& query, const TSpecialAccounts& spec
     TSheetPaintPause pause(sheet);
     TProgressScope scope(progress, query.RecordCount());
     TCallSink sink(sheet, asNumbers);
-    return WriteRows(sink, query, special, progress);
+    TRowRules<TCallSink> rules(sink, special);
+    WriteRows(rules, query, progress);
+    sink.Finish();
+    return query.RecordCount();
 }
 
 int WriteDetailRows(sheet::Sheet& sheet, TDataSet& query, const TSpecialAccounts& special, bool asNumbers,
                     TReportProgress* progress)
 {
     TProgressScope scope(progress, query.RecordCount());
-    TModelSink sink(sheet, asNumbers, query.RecordCount());
-    return WriteRows(sink, query, special, progress);
+    TModelSink sink(sheet, asNumbers);
+    sink.Expect(query.RecordCount());
+    TRowRules<TModelSink> rules(sink, special);
+    WriteRows(rules, query, progress);
+    sink.Finish();
+    return query.RecordCount();
 }
 
 namespace {
@@ -587,31 +635,39 @@ sheet::Sheet TitledTemplate(const TReportSelection& selection, const QString& fu
 }
 
 void WriteReportRows(sheet::Sheet& sheet, const TReportSelection& selection, const QString& fundCode, bool asNumbers,
-                     TReportProgress* progress)
+                     TReportProgress* progress, int partRows)
 {
     // The fund code picks the template and the fund condition of the statement alike.
     TReportSelection statement = selection;
     statement.FundCode = fundCode;
-    IARQueryPtr query;
-    if (!OpenDefQuery(BuildDetailSql(statement), query))
-        throw TExceptReport("提取指标明细数据失败：" + LastDefQueryError());
-    const int records = query->Query()->RecordCount();
-    if (progress)   // the template's spare row goes once rows are written under it
-        progress->Counted(records == 0 ? sheet.rowCount() : sheet.rowCount() - 1 + records);
-    if (records == 0)
-        return;
+    // Read first: while the statement's rows are read it may hold the connection.
     TSpecialAccounts special;
     special.Load(selection.FEidPrefix);
-    WriteDetailRows(sheet, *query->Query(), special, asNumbers, progress);
+    // The template's spare row goes once rows are written under it.
+    const int templateRows = sheet.rowCount();
+    TSheetParts parts(sheet, special, asNumbers, progress);
+    TPartWriter writer(parts);
+    int records = 0;
+    const auto take = [&](const TDataSet& fields, TRowPart&& part) {
+        records += int(part.Rows);
+        if (progress)
+            progress->Counted({records, templateRows - 1 + records, part.Last});
+        return writer.Give(fields, std::move(part));
+    };
+    if (!ReadDefQueryInParts(BuildDetailSql(statement), partRows, take))
+        throw TExceptReport("提取指标明细数据失败：" + LastDefQueryError());
+    if (records == 0 && progress)
+        progress->Counted({0, templateRows, true});
+    writer.Finish();
 }
 
 } // namespace
 
 sheet::Sheet BuildReportSheet(const TReportSelection& selection, const QString& fundCode, bool asNumbers,
-                              TReportProgress* progress)
+                              TReportProgress* progress, int partRows)
 {
     sheet::Sheet sheet = TitledTemplate(selection, fundCode);
-    WriteReportRows(sheet, selection, fundCode, asNumbers, progress);
+    WriteReportRows(sheet, selection, fundCode, asNumbers, progress, partRows);
     return sheet;
 }
 

@@ -44,14 +44,23 @@ struct TDetailRow {
     double jyqt = 0;
 };
 
-// What the window shows while rows are written (progress panel, bar, hourglass). Start comes
-// once the row count is known, before any row is written; Finish always follows a Start, also
-// when writing fails. Whoever runs a report may stop it by raising from Start or Step.
+// How many rows of the statement were read so far, as the sheet will count them.
+struct TRowCount {
+    int Records = 0;     // the statement's rows read
+    int SheetRows = 0;   // the rows of the sheet once they are written
+    bool All = false;    // the statement has no more rows
+};
+
+// What the window shows while rows are written (progress panel, bar, hourglass). The rows are
+// written while the statement is still read, on a thread of their own: Counted comes on the
+// reading thread, before the rows it counts are written, and last with All; Start, Step and
+// Finish come on the writing thread. Start comes before the first row is written, with the
+// number of rows to write when they are all read by then, else -1; Finish always follows a
+// Start, also when writing fails. Whoever runs a report may stop it by raising from any.
 class TReportProgress {
 public:
     virtual ~TReportProgress() = default;
-    // The report's rows are counted: the sheet will have sheetRows rows. Before any is written.
-    virtual void Counted(int /*sheetRows*/) {}
+    virtual void Counted(const TRowCount& /*count*/) {}
     virtual void Start(int max) = 0;
     virtual void Step() = 0;
     virtual void Finish() = 0;
@@ -119,11 +128,14 @@ private:
 
 // The report of a selection as a sheet model that nobody shows yet: the fund's template with
 // its widths and titles, then the look-ups and the detail statement on this thread's "Def"
-// connection, and every row written in bulk. Raises TExceptReport when the template cannot be
-// read or a query fails (the database's message included); a statement with no rows gives
-// the template with its titles only. Progress as in FillSheet.
+// connection, and every row written in bulk. The rows are written on a second thread while
+// the statement is still read, handed over in parts of partRows rows. Raises TExceptReport
+// when the template cannot be read or a query fails (the database's message included), and
+// whatever the progress raises; a statement with no rows gives the template with its titles
+// only.
+constexpr int ReportPartRows = 2048;
 sheet::Sheet BuildReportSheet(const TReportSelection& selection, const QString& fundCode, bool asNumbers,
-                              TReportProgress* progress = nullptr);
+                              TReportProgress* progress = nullptr, int partRows = ReportPartRows);
 
 // Builds the report as BuildReportSheet does and shows it in the sheet control, which keeps
 // what it showed until the report is whole. When building fails or is stopped the control

@@ -69,21 +69,26 @@ struct TStatementInterrupt {
     PGcancel* Pg = nullptr;
 };
 
-// Counts the rows for the watcher and stops the writing at the next row once cancelled.
+// Counts the rows for the watcher and stops the reading and the writing once cancelled.
+// Counted comes on the worker, which reads the statement; the rest on the thread that writes
+// the rows.
 class TReportJob::TJobProgress : public TReportProgress {
 public:
     explicit TJobProgress(TReportJob& job) : FJob(job) {}
-    void Counted(int sheetRows) override
+    void Counted(const TRowCount& count) override
     {
-        if (FJob.FWorkbookTarget.isEmpty())
-            return;
-        if (const QString refusal = sheet::WorkbookExport::rowLimitError(FJob.FWorkbookTarget, sheetRows);
-            !refusal.isEmpty())
-            throw TExceptReport(refusal);
+        FJob.CheckCancelled();
+        if (!FJob.FWorkbookTarget.isEmpty())
+            if (const QString refusal = sheet::WorkbookExport::rowLimitError(FJob.FWorkbookTarget, count.SheetRows);
+                !refusal.isEmpty())
+                throw TExceptReport(refusal);
+        if (count.All)
+            FJob.FRowCount = count.Records;
     }
     void Start(int max) override
     {
-        FJob.FRowCount = max;
+        if (max >= 0)
+            FJob.FRowCount = max;
         FJob.FPhase = TPhase::Writing;
         FJob.CheckCancelled();
         if (FJob.FWorkerProgress)

@@ -4,11 +4,12 @@
 // The worker runs BuildReportSheet (the look-ups, the detail statement, the template and
 // every row, in bulk into a sheet model) on a thread of its own, and so on a Qt connection
 // of its own: the "Def" connection keeps one per thread, and the worker's goes when the
-// worker ends. Whoever started the job watches its phase and rows, and may cancel it at any
-// time from the user-interface thread:
+// worker ends. The worker reads the statement; its rows are written meanwhile on a second
+// thread (TPartWriter). Whoever started the job watches its phase and rows, and may cancel
+// it at any time from the user-interface thread:
 //   - a statement that runs is stopped: sqlite3_interrupt on SQLite, a cancel request on
 //     PostgreSQL; other databases finish the statement first;
-//   - the writing stops at the next row.
+//   - the reading stops at the next part of rows, the writing at the next row.
 // A cancel request may reach the database just before a statement starts and be lost; it is
 // therefore sent again every CancelRepeatMs until the worker has ended.
 //
@@ -55,7 +56,7 @@ public:
 
     TPhase Phase() const { return FPhase.load(); }
     bool Ended() const;
-    // The statement's rows once counted (-1 before), and the rows written so far.
+    // The statement's rows once all are counted (-1 before), and the rows written so far.
     int RowCount() const { return FRowCount.load(); }
     int RowsWritten() const { return FRowsWritten.load(); }
     // Why the job failed (after Failed), in the report's own words.
@@ -64,7 +65,7 @@ public:
     std::optional<sheet::Sheet> TakeSheet();
 
     // The workbook the report is written to: a report longer than its format holds fails
-    // as soon as its rows are counted, before any row is written.
+    // as soon as the rows counted pass what the format holds, before the file is opened.
     void SetWorkbookTarget(const QString& path) { FWorkbookTarget = path; }
 
     // Hands the heap that a finished report freed (its statement's rows, the sheet it

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <QFile>
+#include <limits>
 #include <optional>
 
 #include "common/untDataBase.h"
@@ -596,6 +597,93 @@ TEST_P(BulkFillTest, SameSheetAsTheControlsOperations)
     }
     EXPECT_GT(compared, 100);
     EXPECT_GT(tall, 10);
+}
+
+// The rows are written on a second thread while the statement is read, part by part: parts of
+// any size make the sheet of one part, counted before they are written; a failure on either
+// side stops both, and the next report is whole.
+class TPartsProgress : public TRecordingProgress {
+public:
+    int Counts = 0, Records = 0, ThrowAtRecords = -1;
+    bool All = false;
+    void Counted(const TRowCount& count) override
+    {
+        ++Counts;
+        Records = count.Records;
+        All = count.All;
+        if (ThrowAtRecords >= 0 && count.Records >= ThrowAtRecords)
+            throw Exception("reading stopped");
+    }
+};
+
+// A generated data set with long names whose report of every unit and fund nature has more
+// than `rows` rows, and that report's selection.
+std::optional<TReportSelection> SelectionOfRows(SheetHost& h, int rows, int& records)
+{
+    for (std::uint32_t seed = 301; seed < 340; ++seed) {
+        const TBudgetData data = WithLongNames(RandomBudgetData(seed, h.Host.Year()));
+        h.Host.CreateReportTables();
+        h.Host.LoadData(data);
+        const TReportSelection s = h.Selection("", "全部单位", "");
+        IARQueryPtr query;
+        if (OpenDefQuery(BuildDetailSql(s), query) && query->Query()->RecordCount() > rows) {
+            records = query->Query()->RecordCount();
+            return s;
+        }
+    }
+    return std::nullopt;
+}
+
+TEST_P(BulkFillTest, PartsOfAnySizeMakeTheSheetOfOne)
+{
+    SheetHost h(GetParam());
+    DBTEST_REQUIRE_READY(h.Host.Database());
+    int records = 0;
+    const std::optional<TReportSelection> s = SelectionOfRows(h, 40, records);
+    ASSERT_TRUE(s.has_value());
+    const sheet::Sheet whole = BuildReportSheet(*s, s->FundCode, true, nullptr, std::numeric_limits<int>::max());
+    for (const int partRows : {1, 2, 7, 64, records}) {
+        SCOPED_TRACE(partRows);
+        TPartsProgress progress;
+        const sheet::Sheet parts = BuildReportSheet(*s, s->FundCode, true, &progress, partRows);
+        EXPECT_EQ(SheetDifference(whole, parts), QString());
+        EXPECT_EQ(progress.Counts, (records + partRows - 1) / partRows);
+        EXPECT_TRUE(progress.All);
+        EXPECT_EQ(progress.Records, records);
+        EXPECT_EQ(progress.Max, partRows >= records ? records : -1);
+        EXPECT_EQ(progress.Steps, records);
+        EXPECT_EQ(progress.Finishes, 1);
+    }
+}
+
+TEST_P(BulkFillTest, AFailureWhileReadingOrWritingStopsBoth)
+{
+    SheetHost h(GetParam());
+    DBTEST_REQUIRE_READY(h.Host.Database());
+    int records = 0;
+    const std::optional<TReportSelection> s = SelectionOfRows(h, 40, records);
+    ASSERT_TRUE(s.has_value());
+    const sheet::Sheet whole = BuildReportSheet(*s, s->FundCode, false);
+    struct Case {
+        int throwAtStep, throwAtRecords;
+    };
+    for (const Case c : {Case{3, -1}, Case{-1, 5}, Case{1, -1}}) {
+        SCOPED_TRACE(testing::Message() << c.throwAtStep << " " << c.throwAtRecords);
+        TPartsProgress progress;
+        progress.ThrowAtStep = c.throwAtStep;
+        progress.ThrowAtRecords = c.throwAtRecords;
+        EXPECT_THROW(BuildReportSheet(*s, s->FundCode, false, &progress, 1), Exception);
+        EXPECT_EQ(progress.Starts, progress.Finishes);
+        // The reading stops well before the end (the writer lets few parts wait), and no row
+        // is written before it is counted.
+        EXPECT_LT(progress.Records, records);
+        EXPECT_FALSE(progress.All);
+        if (c.throwAtStep > 0)
+            EXPECT_EQ(progress.Steps, c.throwAtStep);
+        else
+            EXPECT_LT(progress.Steps, c.throwAtRecords);
+    }
+    EXPECT_EQ(SheetDifference(whole, BuildReportSheet(*s, s->FundCode, false, nullptr, 1)), QString());
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, BulkFillTest, ::testing::ValuesIn(dbtest::SqlBackends()),
