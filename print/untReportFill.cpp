@@ -344,12 +344,12 @@ private:
     };
 
     // A cell's value as far as its height depends on it: the column (its width), the format
-    // and the text. A one-line cell whose format does not wrap, and a number, are one line
-    // high whatever they say.
+    // and the text (by the sheet's key for it). A one-line cell whose format does not wrap,
+    // and a number, are one line high whatever they say.
     struct THeightKey {
         int Col;
         int Format;
-        QString Text;
+        std::uint32_t Text;
         bool operator==(const THeightKey&) const = default;
     };
     friend size_t qHash(const THeightKey& k, size_t seed) { return qHashMulti(seed, k.Col, k.Format, k.Text); }
@@ -390,7 +390,7 @@ private:
         const int format = FFormats[size_t(col)];
         const bool oneLine = cell.Kind == sheet::CellKind::Number ||
                              (!FSheet.format(format).wrap && !cell.Text.contains(QLatin1Char('\n')));
-        const THeightKey key{col, format, oneLine ? QString() : cell.Text};
+        const THeightKey key{col, format, oneLine ? 0 : FSheet.textKey(col, row)};
         const auto known = FHeights.constFind(key);
         if (known != FHeights.cend())
             return known.value();

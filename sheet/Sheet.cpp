@@ -279,6 +279,12 @@ void Sheet::setText(int col, int row, const QString& text)
     touch();
 }
 
+std::uint32_t Sheet::textKey(int col, int row) const
+{
+    const Cell& c = cell(col, row);
+    return c.kind == CellKind::Text ? c.value : 0;
+}
+
 void Sheet::setNumber(int col, int row, double value)
 {
     Cell& c = cellRef(col, row);

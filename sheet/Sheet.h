@@ -61,6 +61,9 @@ public:
     // number is never wrapped or partly shown.
     bool isFigure(int col, int row) const;
     void setText(int col, int row, const QString& text);
+    // A number for the cell's text: the same for two cells of the sheet exactly when they
+    // hold the same text, 0 for a cell without one. Cheaper to compare and hash than the text.
+    std::uint32_t textKey(int col, int row) const;
     void setNumber(int col, int row, double value);
     void clearValue(int col, int row);
 
