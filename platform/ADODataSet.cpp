@@ -182,11 +182,12 @@ void TDataSet::SetData(const QStringList& names, const QList<QMetaType>& types, 
     SetCurrent(0);
 }
 
-void TDataSet::ReplaceRows(QList<QVariant> values, qsizetype rowCount)
+QList<QVariant> TDataSet::ReplaceRows(QList<QVariant> values, qsizetype rowCount)
 {
-    FValues = std::move(values);
+    std::swap(FValues, values);
     FRowCount = rowCount;
     First();
+    return values;
 }
 
 void TDataSet::SetCurrent(qsizetype row)
@@ -273,4 +274,4 @@ TPartDataSet::TPartDataSet(QStringList names, QList<QMetaType> types)
 
 void TPartDataSet::InternalOpen() { SetData(FNames, FTypes, {}, 0); }
 
-void TPartDataSet::ShowPart(TRowPart&& part) { ReplaceRows(std::move(part.Values), part.Rows); }
+QList<QVariant> TPartDataSet::ShowPart(TRowPart&& part) { return ReplaceRows(std::move(part.Values), part.Rows); }

@@ -155,8 +155,8 @@ protected:
     // The data of an opening data set: column names and types, and the values of its
     // `rowCount` rows, row after row (names.size() values a row).
     void SetData(const QStringList& names, const QList<QMetaType>& types, QList<QVariant> values, qsizetype rowCount);
-    // Other rows under the same fields, from the first.
-    void ReplaceRows(QList<QVariant> values, qsizetype rowCount);
+    // Other rows under the same fields, from the first; the values they replace.
+    QList<QVariant> ReplaceRows(QList<QVariant> values, qsizetype rowCount);
     // A name for messages: the component's name, or its class.
     QString DataSetName() const;
 
@@ -177,8 +177,9 @@ private:
 class TPartDataSet : public TDataSet {
 public:
     TPartDataSet(QStringList names, QList<QMetaType> types);
-    // Shows `part`'s rows in place of the last part's, from its first row.
-    void ShowPart(TRowPart&& part);
+    // Shows `part`'s rows in place of the last part's, from its first row, and hands the
+    // last part's values back, to be freed where the caller likes.
+    QList<QVariant> ShowPart(TRowPart&& part);
 
 protected:
     void InternalOpen() override;

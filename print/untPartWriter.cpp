@@ -18,7 +18,9 @@ bool TPartWriter::Give(const TDataSet& fields, TRowPart&& part)
 {
     if (!FThread)
         Start(fields);
+    std::vector<QList<QVariant>> spent;   // freed once the lock is let go
     std::unique_lock lock(FLock);
+    spent.swap(FSpent);
     FChanged.wait(lock, [this] { return FStopped || FParts.size() < MaxWaitingParts; });
     if (FStopped)
         return false;
@@ -59,7 +61,11 @@ void TPartWriter::Run(const QStringList& names, const QList<QMetaType>& types)
         bool first = true;
         while (std::optional<TRowPart> part = Take()) {
             const bool last = part->Last;
-            rows.ShowPart(std::move(*part));
+            QList<QVariant> spent = rows.ShowPart(std::move(*part));
+            if (!spent.isEmpty()) {
+                std::lock_guard lock(FLock);
+                FSpent.push_back(std::move(spent));
+            }
             FSink.Write(rows, first, last);
             first = false;
         }

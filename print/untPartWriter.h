@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "platform/ADODataSet.h"
 
@@ -66,6 +67,9 @@ private:
     std::mutex FLock;
     std::condition_variable FChanged;
     std::deque<TRowPart> FParts;
+    // The values of parts written, freed by the reading thread, which has time to spare
+    // while it waits for the statement's next rows.
+    std::vector<QList<QVariant>> FSpent;
     bool FNoMore = false;      // the reading has ended: no part comes after those waiting
     bool FAbandoned = false;   // the reading stopped early: no further part is written
     bool FStopped = false;     // the writer has stopped
