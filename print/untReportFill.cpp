@@ -648,16 +648,23 @@ void WriteReportRows(sheet::Sheet& sheet, const TReportSelection& selection, con
     TSheetParts parts(sheet, special, asNumbers, progress);
     TPartWriter writer(parts);
     int records = 0;
+    QString refusal;   // once refused, rows are only counted
+    const auto count = [&](const TRowCount& counted) {
+        if (progress)
+            if (QString answer = progress->Counted(counted); !answer.isEmpty())
+                refusal = std::move(answer);
+    };
     const auto take = [&](const TDataSet& fields, TRowPart&& part) {
         records += int(part.Rows);
-        if (progress)
-            progress->Counted({records, templateRows - 1 + records, part.Last});
-        return writer.Give(fields, std::move(part));
+        count({records, templateRows - 1 + records, part.Last});
+        return !refusal.isEmpty() || writer.Give(fields, std::move(part));
     };
     if (!ReadDefQueryInParts(BuildDetailSql(statement), partRows, take))
         throw TExceptReport("提取指标明细数据失败：" + LastDefQueryError());
-    if (records == 0 && progress)
-        progress->Counted({0, templateRows, true});
+    if (records == 0)
+        count({0, templateRows, true});
+    if (!refusal.isEmpty())
+        throw TExceptReport(refusal);
     writer.Finish();
 }
 

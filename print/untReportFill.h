@@ -57,10 +57,13 @@ struct TRowCount {
 // Finish come on the writing thread. Start comes before the first row is written, with the
 // number of rows to write when they are all read by then, else -1; Finish always follows a
 // Start, also when writing fails. Whoever runs a report may stop it by raising from any.
+// A report too long for where it goes is refused by an answer from Counted: no further row is
+// written, the rest are only counted, and the answer to the last count is raised
+// (TExceptReport), so that the refusal tells the whole count.
 class TReportProgress {
 public:
     virtual ~TReportProgress() = default;
-    virtual void Counted(const TRowCount& /*count*/) {}
+    virtual QString Counted(const TRowCount& /*count*/) { return {}; }
     virtual void Start(int max) = 0;
     virtual void Step() = 0;
     virtual void Finish() = 0;

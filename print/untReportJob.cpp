@@ -75,15 +75,13 @@ struct TStatementInterrupt {
 class TReportJob::TJobProgress : public TReportProgress {
 public:
     explicit TJobProgress(TReportJob& job) : FJob(job) {}
-    void Counted(const TRowCount& count) override
+    QString Counted(const TRowCount& count) override
     {
         FJob.CheckCancelled();
-        if (!FJob.FWorkbookTarget.isEmpty())
-            if (const QString refusal = sheet::WorkbookExport::rowLimitError(FJob.FWorkbookTarget, count.SheetRows);
-                !refusal.isEmpty())
-                throw TExceptReport(refusal);
         if (count.All)
             FJob.FRowCount = count.Records;
+        return FJob.FWorkbookTarget.isEmpty() ? QString()
+                                              : sheet::WorkbookExport::rowLimitError(FJob.FWorkbookTarget, count.SheetRows);
     }
     void Start(int max) override
     {

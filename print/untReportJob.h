@@ -64,8 +64,9 @@ public:
     // The whole report, once, after Done; nothing otherwise.
     std::optional<sheet::Sheet> TakeSheet();
 
-    // The workbook the report is written to: a report longer than its format holds fails
-    // as soon as the rows counted pass what the format holds, before the file is opened.
+    // The workbook the report is written to: once the rows counted pass what its format
+    // holds, no further row is written, and the job fails with the whole count (the rest of
+    // the statement's rows only counted), before the file is opened.
     void SetWorkbookTarget(const QString& path) { FWorkbookTarget = path; }
 
     // Hands the heap that a finished report freed (its statement's rows, the sheet it

@@ -604,15 +604,17 @@ TEST_P(BulkFillTest, SameSheetAsTheControlsOperations)
 // side stops both, and the next report is whole.
 class TPartsProgress : public TRecordingProgress {
 public:
-    int Counts = 0, Records = 0, ThrowAtRecords = -1;
+    int Counts = 0, Records = 0, ThrowAtRecords = -1, RefuseAtRecords = -1;
     bool All = false;
-    void Counted(const TRowCount& count) override
+    QString Counted(const TRowCount& count) override
     {
         ++Counts;
         Records = count.Records;
         All = count.All;
         if (ThrowAtRecords >= 0 && count.Records >= ThrowAtRecords)
             throw Exception("reading stopped");
+        return RefuseAtRecords >= 0 && count.Records >= RefuseAtRecords ? QString("%1 rows").arg(count.Records)
+                                                                        : QString();
     }
 };
 
@@ -665,23 +667,31 @@ TEST_P(BulkFillTest, AFailureWhileReadingOrWritingStopsBoth)
     ASSERT_TRUE(s.has_value());
     const sheet::Sheet whole = BuildReportSheet(*s, s->FundCode, false);
     struct Case {
-        int throwAtStep, throwAtRecords;
+        int throwAtStep, throwAtRecords, refuseAtRecords;
     };
-    for (const Case c : {Case{3, -1}, Case{-1, 5}, Case{1, -1}}) {
-        SCOPED_TRACE(testing::Message() << c.throwAtStep << " " << c.throwAtRecords);
+    for (const Case c : {Case{3, -1, -1}, Case{1, -1, -1}, Case{-1, 5, -1}, Case{-1, -1, 5}}) {
+        SCOPED_TRACE(testing::Message() << c.throwAtStep << " " << c.throwAtRecords << " " << c.refuseAtRecords);
         TPartsProgress progress;
         progress.ThrowAtStep = c.throwAtStep;
         progress.ThrowAtRecords = c.throwAtRecords;
-        EXPECT_THROW(BuildReportSheet(*s, s->FundCode, false, &progress, 1), Exception);
+        progress.RefuseAtRecords = c.refuseAtRecords;
+        try {
+            BuildReportSheet(*s, s->FundCode, false, &progress, 1);
+            ADD_FAILURE() << "no failure";
+        } catch (const TExceptReport& e) {   // a refusal tells the whole count
+            EXPECT_EQ(e.Message(), QString("%1 rows").arg(records));
+        } catch (const Exception&) {
+            EXPECT_LT(c.refuseAtRecords, 0);
+        }
         EXPECT_EQ(progress.Starts, progress.Finishes);
-        // The reading stops well before the end (the writer lets few parts wait), and no row
-        // is written before it is counted.
-        EXPECT_LT(progress.Records, records);
-        EXPECT_FALSE(progress.All);
+        // No row is written before it is counted. A failure stops the reading well before the
+        // end (the writer lets few parts wait); a refusal counts every row.
         if (c.throwAtStep > 0)
             EXPECT_EQ(progress.Steps, c.throwAtStep);
         else
-            EXPECT_LT(progress.Steps, c.throwAtRecords);
+            EXPECT_LT(progress.Steps, std::max(c.throwAtRecords, c.refuseAtRecords));
+        EXPECT_EQ(progress.All, c.refuseAtRecords > 0);
+        EXPECT_EQ(progress.Records < records, c.refuseAtRecords < 0);
     }
     EXPECT_EQ(SheetDifference(whole, BuildReportSheet(*s, s->FundCode, false, nullptr, 1)), QString());
 }
