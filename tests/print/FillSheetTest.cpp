@@ -636,18 +636,35 @@ std::optional<TReportSelection> SelectionOfRows(SheetHost& h, int rows, int& rec
     return std::nullopt;
 }
 
-TEST_P(BulkFillTest, PartsOfAnySizeMakeTheSheetOfOne)
+// A host with the first generated data set whose whole report has more than 40 rows.
+class ReportPartsTest : public ::testing::TestWithParam<QString> {
+protected:
+    void SetUp() override
+    {
+        FHost = std::make_unique<SheetHost>(GetParam());
+        DBTEST_REQUIRE_READY(FHost->Host.Database());
+        Selection = SelectionOfRows(*FHost, 40, Records);
+        ASSERT_TRUE(Selection.has_value());
+    }
+    // The report in parts of partRows rows.
+    sheet::Sheet Build(bool asNumbers, TReportProgress* progress, int partRows) const
+    {
+        return BuildReportSheet(*Selection, Selection->FundCode, asNumbers, progress, partRows);
+    }
+
+    std::unique_ptr<SheetHost> FHost;
+    std::optional<TReportSelection> Selection;
+    int Records = 0;
+};
+
+TEST_P(ReportPartsTest, PartsOfAnySizeMakeTheSheetOfOne)
 {
-    SheetHost h(GetParam());
-    DBTEST_REQUIRE_READY(h.Host.Database());
-    int records = 0;
-    const std::optional<TReportSelection> s = SelectionOfRows(h, 40, records);
-    ASSERT_TRUE(s.has_value());
-    const sheet::Sheet whole = BuildReportSheet(*s, s->FundCode, true, nullptr, std::numeric_limits<int>::max());
+    const int records = Records;
+    const sheet::Sheet whole = Build(true, nullptr, std::numeric_limits<int>::max());
     for (const int partRows : {1, 2, 7, 64, records}) {
         SCOPED_TRACE(partRows);
         TPartsProgress progress;
-        const sheet::Sheet parts = BuildReportSheet(*s, s->FundCode, true, &progress, partRows);
+        const sheet::Sheet parts = Build(true, &progress, partRows);
         EXPECT_EQ(SheetDifference(whole, parts), QString());
         EXPECT_EQ(progress.Counts, (records + partRows - 1) / partRows);
         EXPECT_TRUE(progress.All);
@@ -658,14 +675,10 @@ TEST_P(BulkFillTest, PartsOfAnySizeMakeTheSheetOfOne)
     }
 }
 
-TEST_P(BulkFillTest, AFailureWhileReadingOrWritingStopsBoth)
+TEST_P(ReportPartsTest, AFailureWhileReadingOrWritingStopsBoth)
 {
-    SheetHost h(GetParam());
-    DBTEST_REQUIRE_READY(h.Host.Database());
-    int records = 0;
-    const std::optional<TReportSelection> s = SelectionOfRows(h, 40, records);
-    ASSERT_TRUE(s.has_value());
-    const sheet::Sheet whole = BuildReportSheet(*s, s->FundCode, false);
+    const int records = Records;
+    const sheet::Sheet whole = Build(false, nullptr, ReportPartRows);
     struct Case {
         int throwAtStep, throwAtRecords, refuseAtRecords;
     };
@@ -676,7 +689,7 @@ TEST_P(BulkFillTest, AFailureWhileReadingOrWritingStopsBoth)
         progress.ThrowAtRecords = c.throwAtRecords;
         progress.RefuseAtRecords = c.refuseAtRecords;
         try {
-            BuildReportSheet(*s, s->FundCode, false, &progress, 1);
+            Build(false, &progress, 1);
             ADD_FAILURE() << "no failure";
         } catch (const TExceptReport& e) {   // a refusal tells the whole count
             EXPECT_EQ(e.Message(), QString("%1 rows").arg(records));
@@ -693,8 +706,11 @@ TEST_P(BulkFillTest, AFailureWhileReadingOrWritingStopsBoth)
         EXPECT_EQ(progress.All, c.refuseAtRecords > 0);
         EXPECT_EQ(progress.Records < records, c.refuseAtRecords < 0);
     }
-    EXPECT_EQ(SheetDifference(whole, BuildReportSheet(*s, s->FundCode, false, nullptr, 1)), QString());
+    EXPECT_EQ(SheetDifference(whole, Build(false, nullptr, 1)), QString());
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, ReportPartsTest, ::testing::ValuesIn(dbtest::SqlBackends()),
+                         [](const auto& backend) { return backend.param.toStdString(); });
 
 INSTANTIATE_TEST_SUITE_P(Backends, BulkFillTest, ::testing::ValuesIn(dbtest::SqlBackends()),
                          [](const auto& backend) { return backend.param.toStdString(); });
