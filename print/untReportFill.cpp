@@ -234,6 +234,8 @@ class TCallSink {
 public:
     TCallSink(TCell5& cell, bool asNumbers) : FCell(cell), FAsNumbers(asNumbers) {}
 
+    // The control's rows come one call at a time, as AppendRow makes them.
+    void Expect(int /*rows*/) {}
     int AppendRow()
     {
         FCell.SetRowCount(FCell.GetRowCount(0) + 1, 0);
@@ -423,6 +425,18 @@ void WriteRows(TRowRules<TSink>& rules, TDataSet& rows, TReportProgress* progres
     }
 }
 
+// Every row of an open query, under one progress run; the number written.
+template <class TSink>
+int WriteWholeRows(TSink& sink, TDataSet& query, const TSpecialAccounts& special, TReportProgress* progress)
+{
+    TProgressScope scope(progress, query.RecordCount());
+    sink.Expect(query.RecordCount());
+    TRowRules<TSink> rules(sink, special);
+    WriteRows(rules, query, progress);
+    sink.Finish();
+    return query.RecordCount();
+}
+
 // The statement's rows into the sheet model, part after part on the writer's thread, under
 // one progress run.
 class TSheetParts : public TPartSink {
@@ -598,24 +612,15 @@ int WriteDetailRows(TCell5& sheet, TDataSet& query, const TSpecialAccounts& spec
                     TReportProgress* progress)
 {
     TSheetPaintPause pause(sheet);
-    TProgressScope scope(progress, query.RecordCount());
     TCallSink sink(sheet, asNumbers);
-    TRowRules<TCallSink> rules(sink, special);
-    WriteRows(rules, query, progress);
-    sink.Finish();
-    return query.RecordCount();
+    return WriteWholeRows(sink, query, special, progress);
 }
 
 int WriteDetailRows(sheet::Sheet& sheet, TDataSet& query, const TSpecialAccounts& special, bool asNumbers,
                     TReportProgress* progress)
 {
-    TProgressScope scope(progress, query.RecordCount());
     TModelSink sink(sheet, asNumbers);
-    sink.Expect(query.RecordCount());
-    TRowRules<TModelSink> rules(sink, special);
-    WriteRows(rules, query, progress);
-    sink.Finish();
-    return query.RecordCount();
+    return WriteWholeRows(sink, query, special, progress);
 }
 
 namespace {
