@@ -124,15 +124,21 @@ void TDbManager::Notification(TComponent* AComponent, TOperation Operation)
 
 // ---------------------------------------------------------------------------------
 
-IARQueryPtr OpenQuery(TAdoConn* conn, const QString& sql)
+IARQueryPtr NewQuery(TAdoConn* conn, const QString& sql)
 {
     auto* query = new TARQuery(nullptr);
     // Held from the start: a failed open drops the only reference and frees the query.
     IARQueryPtr result(static_cast<IARQuery*>(query));
     query->SetSQLText(sql);
     query->SetConnection(conn);
-    query->Open();
     return result;
+}
+
+IARQueryPtr OpenQuery(TAdoConn* conn, const QString& sql)
+{
+    IARQueryPtr query = NewQuery(conn, sql);
+    query->Query()->Open();
+    return query;
 }
 
 void ReleaseQuery(TARQuery* query)

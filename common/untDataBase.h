@@ -132,6 +132,9 @@ private:
 
 // ---------------------------------------------------------------------------------
 
+// A new query of `sql` on `conn`, not yet open, as the only reference to it.
+IARQueryPtr NewQuery(TAdoConn* conn, const QString& sql);
+
 // Opens `sql` on `conn` as a new query and hands it back as the only reference.
 // Raises whatever opening raises (EADOError naming the connection); the query made for
 // a failed open is freed.

@@ -67,10 +67,8 @@ bool ReadDefQueryInParts(const QString& sql, qsizetype partRows,
     // once the statement is put away.
     std::exception_ptr takeFailure;
     const bool read = WithDefConnection([&](TAdoConn& conn) {
-        IARQueryPtr query(static_cast<IARQuery*>(new TARQuery(nullptr)));
+        const IARQueryPtr query = NewQuery(&conn, sql);
         TARQuery* q = query->Query();
-        q->SetSQLText(sql);
-        q->SetConnection(&conn);
         q->OpenInParts(partRows, [&](TRowPart&& part) {
             try {
                 return take(*q, std::move(part));
